@@ -1,0 +1,203 @@
+#include "framework/text.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "framework/exceptions.h"
+
+namespace vrk {
+
+namespace {
+const char kEmptyBytes[1] = {0};
+}
+
+Text::Block* Text::Allocate(std::size_t capacity) {
+  void* memory = std::malloc(sizeof(Block) + capacity + 1);
+  if (memory == nullptr) throw std::bad_alloc();
+  Block* block = static_cast<Block*>(memory);
+  block->references = 1;
+  block->length = 0;
+  block->capacity = capacity;
+  block->bytes()[0] = 0;
+  return block;
+}
+
+Text::Text(const char* zeroTerminated)
+    : Text(zeroTerminated, zeroTerminated ? std::strlen(zeroTerminated) : 0) {}
+
+Text::Text(std::string_view bytes) : Text(bytes.data(), bytes.size()) {}
+
+Text::Text(const char* data, std::size_t length) {
+  if (length == 0) return;
+  block_ = Allocate(length);
+  std::memcpy(block_->bytes(), data, length);
+  block_->length = length;
+  block_->bytes()[length] = 0;
+}
+
+Text::Text(std::size_t count, char fill) {
+  if (count == 0) return;
+  block_ = Allocate(count);
+  std::memset(block_->bytes(), fill, count);
+  block_->length = count;
+  block_->bytes()[count] = 0;
+}
+
+Text::Text(const Text& other) noexcept : block_(other.block_) {
+  if (block_) ++block_->references;
+}
+
+Text::Text(Text&& other) noexcept : block_(other.block_) { other.block_ = nullptr; }
+
+Text& Text::operator=(const Text& other) noexcept {
+  if (other.block_) ++other.block_->references;
+  Release();
+  block_ = other.block_;
+  return *this;
+}
+
+Text& Text::operator=(Text&& other) noexcept {
+  if (this != &other) {
+    Release();
+    block_ = other.block_;
+    other.block_ = nullptr;
+  }
+  return *this;
+}
+
+Text::~Text() { Release(); }
+
+void Text::Release() noexcept {
+  if (block_ && --block_->references == 0) std::free(block_);
+  block_ = nullptr;
+}
+
+void Text::Clear() noexcept { Release(); }
+
+const char* Text::c_str() const noexcept { return block_ ? block_->bytes() : kEmptyBytes; }
+
+char Text::operator[](long position) const {
+  if (position < 1 || static_cast<std::size_t>(position) > Length()) throw ERangeError();
+  return block_->bytes()[position - 1];
+}
+
+void Text::SetAt(long position, char value) {
+  if (position < 1 || static_cast<std::size_t>(position) > Length()) throw ERangeError();
+  UniqueData()[position - 1] = value;
+}
+
+void Text::MakeUnique(std::size_t capacity) {
+  if (block_ && block_->references == 1 && block_->capacity >= capacity) return;
+  std::size_t length = Length();
+  Block* fresh = Allocate(capacity < length ? length : capacity);
+  if (length) std::memcpy(fresh->bytes(), block_->bytes(), length);
+  fresh->length = length;
+  fresh->bytes()[length] = 0;
+  Release();
+  block_ = fresh;
+}
+
+char* Text::UniqueData() {
+  if (!block_) return const_cast<char*>(kEmptyBytes);
+  MakeUnique(block_->capacity);
+  return block_->bytes();
+}
+
+void Text::Reserve(std::size_t capacity) {
+  if (capacity > Capacity() || (block_ && block_->references > 1)) {
+    MakeUnique(capacity > Length() ? capacity : Length());
+  }
+}
+
+void Text::SetLength(std::size_t length) {
+  if (length == Length()) return;
+  if (length == 0) {
+    Release();
+    return;
+  }
+  std::size_t old = Length();
+  MakeUnique(length > Capacity() ? length : Capacity());
+  if (length > old) std::memset(block_->bytes() + old, 0, length - old);
+  block_->length = length;
+  block_->bytes()[length] = 0;
+}
+
+Text& Text::Append(const char* data, std::size_t length) {
+  if (length == 0) return *this;
+  std::size_t old = Length();
+  std::size_t needed = old + length;
+  // The appended bytes may be this text's own: find them again after growing.
+  const char* own = block_ ? block_->bytes() : nullptr;
+  bool aliased = own && data >= own && data <= own + old;
+  std::size_t offset = aliased ? static_cast<std::size_t>(data - own) : 0;
+  if (needed > Capacity() || (block_ && block_->references > 1)) {
+    std::size_t grown = Capacity() + Capacity() / 2;
+    MakeUnique(needed > grown ? needed : grown);
+  }
+  if (aliased) data = block_->bytes() + offset;
+  std::memmove(block_->bytes() + old, data, length);
+  block_->length = needed;
+  block_->bytes()[needed] = 0;
+  return *this;
+}
+
+Text& Text::operator+=(const char* other) { return Append(other, std::strlen(other)); }
+
+Text Text::Sub(long start, long count) const {
+  long length = static_cast<long>(Length());
+  if (start < 1) start = 1;
+  if (start > length || count < 1) return Text();
+  if (count > length - start + 1) count = length - start + 1;
+  if (start == 1 && count == length) return *this;
+  return Text(c_str() + start - 1, static_cast<std::size_t>(count));
+}
+
+std::size_t Text::Pos(std::string_view needle) const noexcept {
+  if (needle.empty()) return 0;
+  std::size_t found = View().find(needle);
+  return found == std::string_view::npos ? 0 : found + 1;
+}
+
+Text operator+(const Text& a, const Text& b) {
+  Text result;
+  result.Reserve(a.Length() + b.Length());
+  result += a;
+  result += b;
+  return result;
+}
+
+Text operator+(const Text& a, const char* b) { return a + Text(b); }
+Text operator+(const char* a, const Text& b) { return Text(a) + b; }
+Text operator+(const Text& a, char b) {
+  Text result = a;
+  result += b;
+  return result;
+}
+
+Text Field(const Text& text, char delimiter, long n) {
+  if (n < 1) return Text();
+  std::string_view rest = text.View();
+  for (long i = 1;; ++i) {
+    std::size_t end = rest.find(delimiter);
+    if (i == n) return Text(rest.substr(0, end));
+    if (end == std::string_view::npos) return Text();
+    rest.remove_prefix(end + 1);
+  }
+}
+
+Text FormatText(std::string_view pattern, std::initializer_list<Text> arguments) {
+  Text result;
+  auto next = arguments.begin();
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '%' && i + 1 < pattern.size() && pattern[i + 1] == 's') {
+      if (next != arguments.end()) result += *next++;
+      ++i;
+    } else {
+      result += pattern[i];
+    }
+  }
+  return result;
+}
+
+}  // namespace vrk

@@ -1,0 +1,95 @@
+// Text: a counted byte string shared by reference with copy on write.
+// Positions count from 1; zero bytes may stand anywhere. A copy shares the
+// bytes until one side changes. Texts are not shared between threads.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace vrk {
+
+class Text {
+ public:
+  Text() noexcept = default;
+  Text(const char* zeroTerminated);  // NOLINT: texts are made from literals everywhere
+  Text(const char* data, std::size_t length);
+  Text(std::string_view bytes);  // NOLINT
+  Text(std::size_t count, char fill);
+  Text(const Text& other) noexcept;
+  Text(Text&& other) noexcept;
+  Text& operator=(const Text& other) noexcept;
+  Text& operator=(Text&& other) noexcept;
+  ~Text();
+
+  std::size_t Length() const noexcept { return block_ ? block_->length : 0; }
+  bool IsEmpty() const noexcept { return Length() == 0; }
+
+  // Character at position 1..Length(); anything else raises ERangeError.
+  char operator[](long position) const;
+  void SetAt(long position, char value);
+
+  // Bytes, always followed by a zero byte that is not part of the text.
+  const char* c_str() const noexcept;
+  const char* Data() const noexcept { return c_str(); }
+  std::string_view View() const noexcept { return {c_str(), Length()}; }
+  std::string ToStdString() const { return std::string(View()); }
+
+  // Makes the bytes this text's own and returns them for writing.
+  char* UniqueData();
+  // Length changes keep the bytes before the new end; new bytes are zero.
+  void SetLength(std::size_t length);
+  void Reserve(std::size_t capacity);
+  std::size_t Capacity() const noexcept { return block_ ? block_->capacity : 0; }
+  void Clear() noexcept;
+
+  Text& Append(const char* data, std::size_t length);
+  Text& operator+=(const Text& other) { return Append(other.c_str(), other.Length()); }
+  Text& operator+=(const char* other);
+  Text& operator+=(char c) { return Append(&c, 1); }
+
+  // Substring from a 1-based start: a start below 1 counts as 1, a start past the
+  // end or a count below 1 gives the empty text, the count is cut at the end.
+  Text Sub(long start, long count) const;
+  // 1-based position of the first occurrence of needle, 0 when absent or empty.
+  std::size_t Pos(std::string_view needle) const noexcept;
+
+  // True when both texts share one copy of their bytes.
+  bool SharesBytesWith(const Text& other) const noexcept {
+    return block_ != nullptr && block_ == other.block_;
+  }
+
+  friend bool operator==(const Text& a, const Text& b) noexcept { return a.View() == b.View(); }
+  friend bool operator==(const Text& a, const char* b) noexcept {
+    return a.View() == std::string_view(b);
+  }
+  friend bool operator<(const Text& a, const Text& b) noexcept { return a.View() < b.View(); }
+
+ private:
+  struct Block {
+    std::size_t references;
+    std::size_t length;
+    std::size_t capacity;
+    char* bytes() noexcept { return reinterpret_cast<char*>(this + 1); }
+  };
+
+  static Block* Allocate(std::size_t capacity);
+  void Release() noexcept;
+  void MakeUnique(std::size_t capacity);
+
+  Block* block_ = nullptr;
+};
+
+Text operator+(const Text& a, const Text& b);
+Text operator+(const Text& a, const char* b);
+Text operator+(const char* a, const Text& b);
+Text operator+(const Text& a, char b);
+
+// Field N of delimited text: field 1 is everything before the first delimiter;
+// N below 1, N past the last field and the empty text give the empty text.
+Text Field(const Text& text, char delimiter, long n);
+
+// Replaces each "%s" of the pattern by the next argument, in order.
+Text FormatText(std::string_view pattern, std::initializer_list<Text> arguments);
+
+}  // namespace vrk
