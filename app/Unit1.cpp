@@ -1,0 +1,85 @@
+#include "app/Unit1.h"
+
+#include "app/classify.h"
+#include "app/messages.h"
+#include "app/settings.h"
+#include "platform/command_line.h"
+#include "platform/ini_file.h"
+#include "platform/text_rules.h"
+#include "platform/winapi.h"
+
+namespace vrk {
+
+TMain* Main = nullptr;
+
+namespace {
+void ShowBox(const char* text, const char* caption, UINT icon) {
+  MessageBoxA(nullptr, text, caption, MB_OK | icon);
+}
+}  // namespace
+
+TMain::TMain(TComponent* owner) : TForm(owner), Edit1(nullptr) { LoadLayout(); }
+
+void TMain::LoadLayout() {
+  SetName("Main");
+  Caption = "Main";
+  BorderStyle = TFormBorderStyle::None;
+  Left = -200;
+  Top = 321;
+  ClientWidth = 119;
+  ClientHeight = 208;
+  FontName = "MS Sans Serif";
+
+  Edit1 = new TEdit(this, this);
+  Edit1->SetName("Edit1");
+  Edit1->Left = 32;
+  Edit1->Top = 0;
+  Edit1->Width = 65;
+  Edit1->Height = 21;
+
+  OnCreate = Bind(this, &TMain::FormCreate);
+  OnShow = Bind(this, &TMain::FormShow);
+}
+
+void TMain::FormCreate(TObject*) {
+  {
+    TIniFile settingsFile(SettingsFileName());
+    Settings settings = ReadSettings(settingsFile);
+    ip_ = settings.IP;
+    port_ = settings.Port;
+    URLSetting = settings.URL;
+    ProgramSetting = settings.Program;
+    EditSetting = settings.Edit;
+    binaryEndings_ = settings.ASCII;
+  }
+
+  if (URLSetting.IsEmpty() && ParamCount() == 0) {
+    ShowBox(messages::kNoParameters, messages::kWarningCaption, MB_ICONERROR);
+    return;
+  }
+  Text command = ParamStr(1);
+  if (SameBytes(command, "ver")) {
+    ShowBox(messages::kVersion, messages::kVersionCaption, MB_ICONINFORMATION);
+    return;
+  }
+  if (SameBytes(command, "help")) {
+    ShowBox(messages::kHelp, messages::kHelpCaption, MB_ICONINFORMATION);
+    return;
+  }
+  if (SameBytes(command, "nast") || SameBytes(command, "proxy")) {
+    return;
+  }
+  if (command.IsEmpty()) {
+    ShowBox(messages::kEmptyFirstParameter, messages::kWarningCaption, MB_ICONERROR);
+    return;
+  }
+  if (IsBinaryUrl(command, binaryEndings_)) {
+    DownloadBinary();
+  } else {
+    FetchText();
+  }
+}
+
+void TMain::FormShow(TObject*) { Close(); }
+
+}  // namespace vrk

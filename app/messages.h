@@ -1,0 +1,29 @@
+// The tool's own texts for its users. Written in UTF-8 here; the Windows build
+// compiles them to code page 1250.
+#pragma once
+
+namespace vrk::messages {
+
+inline constexpr const char* kWarningCaption = "Upozornění";
+inline constexpr const char* kNoParameters =
+    "VRK nelze spustit bez parametrů. Jejich seznam zobrazíte napsáním vrk help";
+inline constexpr const char* kEmptyFirstParameter =
+    "Program VRK prosím spouštějte s minimálně jedním parametrem, kterým by měla být přesná "
+    "internetová adresa (URL) požadovaného textového souboru.";
+
+inline constexpr const char* kVersionCaption = "Informace o verzi";
+inline constexpr const char* kVersion = "Verze: 1.1\nBuild: 0000\n5. 1. 2005";
+
+inline constexpr const char* kHelpCaption = "Nápověda";
+inline constexpr const char* kHelp =
+    "Seznam parametrů:\n"
+    "ver      Zobrazí informaci o verzi\n"
+    "help     Zobrazí toto okno\n"
+    "nast     Nastavení (zatím jen proxy)\n"
+    "proxy   Automatická detekce proxy\n"
+    "\n"
+    "Ukázky použití:\n"
+    "vrk www.example.com/soubor.txt W vysledek.txt\n"
+    "Více viz dokument Data/vrk.html";
+
+}  // namespace vrk::messages

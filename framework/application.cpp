@@ -1,0 +1,121 @@
+#include "framework/application.h"
+
+#include "framework/forms.h"
+
+namespace vrk {
+
+namespace {
+TApplication theApplication;
+}
+
+TApplication* Application = &theApplication;
+
+TApplication::TApplication() : TComponent(nullptr) {}
+
+TApplication::~TApplication() {
+  if (handle_ != nullptr) DestroyWindow(handle_);
+}
+
+void TApplication::Initialize() { CoInitialize(nullptr); }
+
+HWND TApplication::Handle() {
+  if (handle_ == nullptr) {
+    handle_ = CreateReceiverWindow("TApplication", this, WS_POPUP | WS_CAPTION, 0,
+                                   title_.c_str(), 0, 0, 0, 0, nullptr);
+  }
+  return handle_;
+}
+
+LRESULT TApplication::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_SIZE && wParam == SIZE_RESTORED && showMainFormOnRestore_) {
+    // Restored from the task bar: the main form is shown now, and its show handler runs.
+    showMainFormOnRestore_ = false;
+    ShowMainForm();
+    return 0;
+  }
+  return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void TApplication::ShowMainForm() {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  GetStartupInfoA(&startup);
+  bool maximised = (startup.dwFlags & STARTF_USESHOWWINDOW) && startup.wShowWindow == SW_SHOWMAXIMIZED;
+  if (maximised) mainForm_->SetWindowState(TWindowState::Maximized);
+  mainForm_->Show();
+}
+
+void TApplication::Run() {
+  if (mainForm_ != nullptr) {
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    GetStartupInfoA(&startup);
+    bool minimised = (startup.dwFlags & STARTF_USESHOWWINDOW) &&
+                     (startup.wShowWindow == SW_SHOWMINNOACTIVE ||
+                      startup.wShowWindow == SW_SHOWMINIMIZED || startup.wShowWindow == SW_MINIMIZE);
+    if (minimised) {
+      Minimize();
+    } else {
+      try {
+        ShowMainForm();
+      } catch (...) {
+        HandleException(std::current_exception());
+      }
+    }
+  }
+  while (!terminated_) {
+    if (!ProcessMessage()) WaitMessage();
+  }
+}
+
+bool TApplication::ProcessMessage() {
+  MSG msg;
+  if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) return false;
+  if (msg.message == WM_QUIT) {
+    terminated_ = true;
+    return true;
+  }
+  TranslateMessage(&msg);
+  DispatchMessageA(&msg);
+  return true;
+}
+
+void TApplication::ProcessMessages() {
+  while (!terminated_ && ProcessMessage()) {
+  }
+}
+
+void TApplication::Terminate() { PostQuitMessage(0); }
+
+void TApplication::Minimize() {
+  showMainFormOnRestore_ = mainForm_ != nullptr && !mainForm_->Visible();
+  ShowWindow(Handle(), SW_SHOWMINNOACTIVE);
+}
+
+void TApplication::Restore() { ShowWindow(Handle(), SW_RESTORE); }
+
+Text TApplication::ReportText(const Text& message) {
+  if (!message.IsEmpty() && static_cast<unsigned char>(message[message.Length()]) > '.') {
+    return message + '.';
+  }
+  return message;
+}
+
+void TApplication::ShowException(const Exception& error) {
+  Text text = ReportText(error.Message());
+  MessageBoxA(Handle(), text.c_str(), title_.c_str(), MB_OK | MB_ICONERROR);
+}
+
+void TApplication::HandleException(std::exception_ptr error) {
+  try {
+    std::rethrow_exception(error);
+  } catch (const Exception& e) {
+    ShowException(e);
+  } catch (const std::exception& e) {
+    ShowException(Exception(e.what()));
+  } catch (...) {
+    ShowException(Exception("Unknown error"));
+  }
+}
+
+}  // namespace vrk

@@ -1,0 +1,60 @@
+#include "framework/edit.h"
+
+#include <cstring>
+
+#include "framework/forms.h"
+
+namespace vrk {
+
+TEdit::TEdit(TComponent* owner, TForm* parent) : TComponent(owner), parent_(parent) {}
+
+TForm* TEdit::ParentForm() const noexcept { return parent_; }
+
+TEdit::~TEdit() {
+  if (handle_ != nullptr && IsWindow(handle_)) DestroyWindow(handle_);
+}
+
+void TEdit::SetText(const Text& text) {
+  if (handle_ != nullptr) {
+    SendMessageA(handle_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    return;
+  }
+  std::size_t zero = std::strlen(text.c_str());
+  // Without a zero byte inside, the held text shares the caller's bytes.
+  text_ = zero == text.Length() ? text : Text(text.c_str(), zero);
+}
+
+Text TEdit::GetText() const {
+  if (handle_ == nullptr) return text_;
+  int length = static_cast<int>(SendMessageA(handle_, WM_GETTEXTLENGTH, 0, 0));
+  Text result;
+  if (length <= 0) return result;
+  result.SetLength(static_cast<std::size_t>(length));
+  int copied = static_cast<int>(SendMessageA(handle_, WM_GETTEXT, static_cast<WPARAM>(length) + 1,
+                                             reinterpret_cast<LPARAM>(result.UniqueData())));
+  result.SetLength(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+  return result;
+}
+
+void TEdit::CreateWindowIn(HWND parentWindow) {
+  if (handle_ != nullptr || parentWindow == nullptr) return;
+  handle_ = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", text_.c_str(),
+                            WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, Left, Top, Width,
+                            Height, parentWindow, nullptr, GetModuleHandleA(nullptr), nullptr);
+  if (handle_ != nullptr) {
+    SendMessageA(handle_, EM_LIMITTEXT, 0, 0);
+    text_.Clear();
+  }
+}
+
+HWND TEdit::Handle() {
+  // Making the form's window makes this one too; the second call then does nothing.
+  if (handle_ == nullptr) CreateWindowIn(parent_->Handle());
+  return handle_;
+}
+
+void TEdit::SelectAll() { SendMessageA(Handle(), EM_SETSEL, 0, static_cast<LPARAM>(-1)); }
+
+void TEdit::CopyToClipboard() { SendMessageA(Handle(), WM_COPY, 0, 0); }
+
+}  // namespace vrk

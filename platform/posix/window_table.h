@@ -1,0 +1,46 @@
+// The emulation's windows: one table for the process, entries owned by the
+// thread that created them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/posix/win32.h"
+
+namespace vrk_posix {
+
+struct WindowClass {
+  std::string name;
+  WNDPROC proc = nullptr;
+  int windowExtra = 0;
+  HINSTANCE instance = nullptr;
+};
+
+struct Window {
+  HWND handle = nullptr;
+  std::string className;
+  WNDPROC proc = nullptr;
+  std::string text;
+  DWORD style = 0;
+  DWORD exStyle = 0;
+  HWND parent = nullptr;  // null for top-level windows; HWND_MESSAGE for message-only
+  std::vector<char> extra;
+  LONG_PTR userData = 0;
+  RECT rect{};
+  bool iconic = false;
+  bool zoomed = false;
+  DWORD threadId = 0;
+  // Edit control state.
+  DWORD textLimit = 0x7FFFFFFE;
+  LONG selectionStart = 0;
+  LONG selectionEnd = 0;
+};
+
+// Null when the handle names no live window. The pointer stays valid until the
+// window is destroyed; the table is not locked, since windows live on one thread.
+Window* FindWindowEntry(HWND handle);
+
+// The thread that owns a window; safe to call from any thread.
+bool WindowThread(HWND handle, DWORD* threadId);
+
+}  // namespace vrk_posix

@@ -1,0 +1,119 @@
+// The tool's start-up and dispatch, run as a user would.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "vrk_runner.h"
+
+namespace vrk_test {
+namespace {
+
+const std::string kWarning = "Upozornění";
+const std::string kNoParameters =
+    "VRK nelze spustit bez parametrů. Jejich seznam zobrazíte napsáním vrk help";
+const std::string kEmptyFirst =
+    "Program VRK prosím spouštějte s minimálně jedním parametrem, kterým by měla být přesná "
+    "internetová adresa (URL) požadovaného textového souboru.";
+const std::string kVersion = "Verze: 1.1\nBuild: 0000\n5. 1. 2005";
+
+TEST(Startup, VersionBoxOnStandardOutput) {
+  ToolFolder folder;
+  RunResult run = folder.Run({"ver"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, Box("Informace o verzi", kVersion));
+  EXPECT_EQ(run.err, "");
+}
+
+TEST(Startup, HelpBoxHasNineLinesAndNoFinalLineFeed) {
+  ToolFolder folder;
+  RunResult run = folder.Run({"help"});
+  EXPECT_EQ(run.exitCode, 0);
+  const std::string help =
+      "Seznam parametrů:\n"
+      "ver      Zobrazí informaci o verzi\n"
+      "help     Zobrazí toto okno\n"
+      "nast     Nastavení (zatím jen proxy)\n"
+      "proxy   Automatická detekce proxy\n"
+      "\n"
+      "Ukázky použití:\n"
+      "vrk www.example.com/soubor.txt W vysledek.txt\n"
+      "Více viz dokument Data/vrk.html";
+  EXPECT_EQ(run.out, Box("Nápověda", help));
+  EXPECT_EQ(run.err, "");
+}
+
+TEST(Startup, NoParametersWithDefaultSettingsWarns) {
+  ToolFolder folder;
+  RunResult run = folder.Run({});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.err, Box(kWarning, kNoParameters));
+  EXPECT_EQ(run.out, "");
+}
+
+TEST(Startup, EmptyQuotedFirstParameterCountsAsNone) {
+  ToolFolder folder;
+  EXPECT_EQ(folder.Run({""}).err, Box(kWarning, kNoParameters));
+  // The empty pair is skipped, so the next word becomes parameter 1.
+  RunResult shifted = folder.Run({"", "ver"});
+  EXPECT_EQ(shifted.out, Box("Informace o verzi", kVersion));
+}
+
+TEST(Startup, UrlSettingTurnsTheFirstWarningIntoTheSecond) {
+  ToolFolder folder;
+  folder.WriteSettings("[Main]\r\nURL=http://somewhere/x.txt\r\n");
+  RunResult run = folder.Run({});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.err, Box(kWarning, kEmptyFirst));
+  EXPECT_EQ(run.out, "");
+}
+
+TEST(Startup, CommandWordsAreCaseSensitive) {
+  ToolFolder folder;
+  // Written in capitals these are URLs, so neither box appears.
+  for (const char* word : {"Help", "HELP", "Ver"}) {
+    RunResult run = folder.Run({word});
+    EXPECT_EQ(run.exitCode, 0) << word;
+    EXPECT_EQ(run.out.find("Nápověda"), std::string::npos) << word;
+    EXPECT_EQ(run.out.find("Informace o verzi"), std::string::npos) << word;
+  }
+}
+
+TEST(Startup, SettingsAreReadBesideTheExecutableNotInTheWorkingFolder) {
+  ToolFolder folder;
+  ToolFolder elsewhere;
+  elsewhere.WriteSettings("[Main]\r\nURL=x\r\n");
+  // Started from another folder, the tool still reads the (absent) file beside itself.
+  RunResult run = folder.Run({}, elsewhere.Path());
+  EXPECT_EQ(run.err, Box(kWarning, kNoParameters));
+  folder.WriteSettings("[main]\nurl = \"x\"\n");
+  run = folder.Run({}, elsewhere.Path());
+  EXPECT_EQ(run.err, Box(kWarning, kEmptyFirst));
+}
+
+TEST(Startup, MalformedOrUnreadableSettingsGiveTheDefaults) {
+  ToolFolder folder;
+  folder.WriteSettings(std::string("\x00\xff[Main\nURL\n=x\n[\n", 13));
+  RunResult run = folder.Run({});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.err, Box(kWarning, kNoParameters));
+  // A folder in place of the settings file is no settings file.
+  std::filesystem::create_directory(folder.File("vrk.ini.d"));
+  std::filesystem::remove(folder.File("vrk.ini"));
+  std::filesystem::rename(folder.File("vrk.ini.d"), folder.File("vrk.ini"));
+  EXPECT_EQ(folder.Run({}).err, Box(kWarning, kNoParameters));
+}
+
+TEST(Startup, OddCommandLinesNeverCrash) {
+  ToolFolder folder;
+  const std::vector<std::vector<std::string>> lines = {
+      {"\"\""}, {"\"", "\""}, {"a\"b c\"d"}, {std::string(5000, 'x')}, {"\t", "\n"},
+      {"x", "", "", "", "", "", "", "", "y"}, {"\x01\x02\x1f"}, {"ver", "extra", "words"}};
+  for (const auto& line : lines) {
+    RunResult run = folder.Run(line);
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 0);
+  }
+}
+
+}  // namespace
+}  // namespace vrk_test
