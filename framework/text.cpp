@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <limits>
 #include <new>
 
 #include "framework/exceptions.h"
@@ -13,6 +15,8 @@ const char kEmptyBytes[1] = {0};
 }
 
 Text::Block* Text::Allocate(std::size_t capacity) {
+  // A size near the top of the address space would wrap the sum below.
+  if (capacity > std::numeric_limits<std::size_t>::max() - sizeof(Block) - 1) throw std::bad_alloc();
   void* memory = std::malloc(sizeof(Block) + capacity + 1);
   if (memory == nullptr) throw std::bad_alloc();
   Block* block = static_cast<Block*>(memory);
@@ -110,6 +114,13 @@ void Text::Reserve(std::size_t capacity) {
   }
 }
 
+std::size_t Text::GrownCapacity(std::size_t needed) const noexcept {
+  std::size_t capacity = Capacity();
+  std::size_t grown = capacity + capacity / 2;
+  if (grown < capacity) grown = capacity;  // wrapped: settle for what is needed
+  return needed > grown ? needed : grown;
+}
+
 void Text::SetLength(std::size_t length) {
   if (length == Length()) return;
   if (length == 0) {
@@ -117,7 +128,7 @@ void Text::SetLength(std::size_t length) {
     return;
   }
   std::size_t old = Length();
-  MakeUnique(length > Capacity() ? length : Capacity());
+  MakeUnique(length > Capacity() ? GrownCapacity(length) : Capacity());
   if (length > old) std::memset(block_->bytes() + old, 0, length - old);
   block_->length = length;
   block_->bytes()[length] = 0;
@@ -126,14 +137,16 @@ void Text::SetLength(std::size_t length) {
 Text& Text::Append(const char* data, std::size_t length) {
   if (length == 0) return *this;
   std::size_t old = Length();
+  if (length > std::numeric_limits<std::size_t>::max() - old) throw std::bad_alloc();
   std::size_t needed = old + length;
   // The appended bytes may be this text's own: find them again after growing.
+  // std::less gives a total order even for pointers into different blocks.
   const char* own = block_ ? block_->bytes() : nullptr;
-  bool aliased = own && data >= own && data <= own + old;
+  bool aliased = own && !std::less<const char*>()(data, own) &&
+                 !std::less<const char*>()(own + old, data);
   std::size_t offset = aliased ? static_cast<std::size_t>(data - own) : 0;
   if (needed > Capacity() || (block_ && block_->references > 1)) {
-    std::size_t grown = Capacity() + Capacity() / 2;
-    MakeUnique(needed > grown ? needed : grown);
+    MakeUnique(needed > Capacity() ? GrownCapacity(needed) : Capacity());
   }
   if (aliased) data = block_->bytes() + offset;
   std::memmove(block_->bytes() + old, data, length);
@@ -142,7 +155,9 @@ Text& Text::Append(const char* data, std::size_t length) {
   return *this;
 }
 
-Text& Text::operator+=(const char* other) { return Append(other, std::strlen(other)); }
+Text& Text::operator+=(const char* other) {
+  return other ? Append(other, std::strlen(other)) : *this;
+}
 
 Text Text::Sub(long start, long count) const {
   long length = static_cast<long>(Length());

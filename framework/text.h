@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -38,6 +39,7 @@ class Text {
   // Makes the bytes this text's own and returns them for writing.
   char* UniqueData();
   // Length changes keep the bytes before the new end; new bytes are zero.
+  // Growing past the capacity grows it geometrically, so piecewise growth stays linear.
   void SetLength(std::size_t length);
   void Reserve(std::size_t capacity);
   std::size_t Capacity() const noexcept { return block_ ? block_->capacity : 0; }
@@ -61,7 +63,7 @@ class Text {
 
   friend bool operator==(const Text& a, const Text& b) noexcept { return a.View() == b.View(); }
   friend bool operator==(const Text& a, const char* b) noexcept {
-    return a.View() == std::string_view(b);
+    return a.View() == std::string_view(b ? b : "");
   }
   friend bool operator<(const Text& a, const Text& b) noexcept { return a.View() < b.View(); }
 
@@ -76,6 +78,8 @@ class Text {
   static Block* Allocate(std::size_t capacity);
   void Release() noexcept;
   void MakeUnique(std::size_t capacity);
+  // Capacity for at least `needed` bytes, half as much again as now at the least.
+  std::size_t GrownCapacity(std::size_t needed) const noexcept;
 
   Block* block_ = nullptr;
 };

@@ -1,0 +1,66 @@
+#include "app/settings.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/ini_file.h"
+
+namespace vrk {
+namespace {
+
+class SettingsFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/vrk-settings-XXXXXX";
+    folder_ = mkdtemp(pattern);
+    path_ = folder_ + "/vrk.ini";
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+  void Write(const std::string& bytes) { std::ofstream(path_, std::ios::binary) << bytes; }
+  Settings Read() { return ReadSettings(TIniFile(path_.c_str())); }
+
+  std::string folder_;
+  std::string path_;
+};
+
+TEST_F(SettingsFile, MissingFileGivesEveryDefault) {
+  Settings s = Read();
+  EXPECT_EQ(s.IP, Text(""));
+  EXPECT_EQ(s.Port, 0);
+  EXPECT_EQ(s.URL, Text(""));
+  EXPECT_EQ(s.Program, Text("Trovane"));
+  EXPECT_EQ(s.Edit, Text("Pocasi"));
+  EXPECT_EQ(s.ASCII, Text(".exe .zip .rar .dat .bmp .jpg jpeg .png .mp3 .ogg"));
+}
+
+TEST_F(SettingsFile, AllKeysAreRead) {
+  Write("[Main]\r\nIP=proxy.local\r\nPort=0x1F\r\nURL=u\r\nProgram=Okno\r\nEdit=Pole\r\nASCII=.bin\r\n");
+  Settings s = Read();
+  EXPECT_EQ(s.IP, Text("proxy.local"));
+  EXPECT_EQ(s.Port, 31);
+  EXPECT_EQ(s.URL, Text("u"));
+  EXPECT_EQ(s.Program, Text("Okno"));
+  EXPECT_EQ(s.Edit, Text("Pole"));
+  EXPECT_EQ(s.ASCII, Text(".bin"));
+}
+
+TEST_F(SettingsFile, PortThatDoesNotConvertIsZero) {
+  for (const char* port : {"abc", "", "8080x", "99999999999"}) {
+    Write(std::string("[Main]\nPort=") + port + "\n");
+    EXPECT_EQ(Read().Port, 0) << port;
+  }
+}
+
+TEST_F(SettingsFile, OtherSectionsAreNotLookedAt) {
+  Write("[Other]\nProgram=Wrong\n[Main]\nEdit=Right\n");
+  Settings s = Read();
+  EXPECT_EQ(s.Program, Text("Trovane"));
+  EXPECT_EQ(s.Edit, Text("Right"));
+}
+
+}  // namespace
+}  // namespace vrk
