@@ -1,0 +1,86 @@
+#include "platform/files.h"
+
+#include <cstring>
+#include <vector>
+
+namespace vrk {
+
+namespace {
+
+// The platform calls take zero-terminated names; a zero byte inside a name would
+// make them act on another, shorter name.
+bool UsableName(const Text& name) {
+  return std::memchr(name.c_str(), 0, name.Length()) == nullptr;
+}
+
+bool IsSeparator(char c) {
+#ifdef _WIN32
+  return c == '\\' || c == ':';
+#else
+  return c == '\\' || c == ':' || c == '/';
+#endif
+}
+
+}  // namespace
+
+Text GetCurrentDir() {
+  std::vector<char> buffer(MAX_PATH + 1);
+  for (;;) {
+    const DWORD length = GetCurrentDirectoryA(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (length == 0) return Text();
+    if (length < buffer.size()) return Text(buffer.data(), length);
+    buffer.resize(length);  // the folder changed in between or is longer than MAX_PATH
+  }
+}
+
+bool FileExists(const Text& name) {
+  if (!UsableName(name)) return false;
+  const DWORD attributes = GetFileAttributesA(name.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool RenameFile(const Text& oldName, const Text& newName) {
+  if (!UsableName(oldName) || !UsableName(newName)) return false;
+  return MoveFileA(oldName.c_str(), newName.c_str()) != FALSE;
+}
+
+Text ChangeFileExt(const Text& name, const Text& extension) {
+  const std::string_view bytes = name.View();
+  std::size_t stem = bytes.size();
+  for (std::size_t i = bytes.size(); i > 0; --i) {
+    const char c = bytes[i - 1];
+    if (IsSeparator(c)) break;
+    if (c == '.') {
+      stem = i - 1;
+      break;
+    }
+  }
+  return Text(bytes.substr(0, stem)) + extension;
+}
+
+HANDLE FileCreate(const Text& name) {
+  if (!UsableName(name)) return INVALID_HANDLE_VALUE;
+  return CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool FileWrite(HANDLE file, const char* data, std::size_t count) {
+  if (file == INVALID_HANDLE_VALUE || file == nullptr) return false;
+  // WriteFile counts in 32 bits; larger blocks go in pieces.
+  constexpr std::size_t kPiece = 0x40000000;
+  while (count > 0) {
+    const DWORD piece = static_cast<DWORD>(count < kPiece ? count : kPiece);
+    DWORD written = 0;
+    if (!WriteFile(file, data, piece, &written, nullptr) || written != piece) return false;
+    data += piece;
+    count -= piece;
+  }
+  return true;
+}
+
+void FileClose(HANDLE file) {
+  if (file == INVALID_HANDLE_VALUE || file == nullptr) return;
+  CloseHandle(file);
+}
+
+}  // namespace vrk

@@ -1,0 +1,67 @@
+#include "platform/ini_file.h"
+
+#include <cstring>
+#include <string>
+
+#include "framework/exceptions.h"
+#include "platform/text_rules.h"
+#include "platform/winapi.h"
+
+namespace vrk {
+
+namespace {
+
+constexpr DWORD kReadBufferSize = 2048;
+
+// The profile calls take zero-terminated names: a zero byte inside a text would
+// silently make it another, shorter name or value.
+bool HasZeroByte(const Text& text) {
+  return std::memchr(text.c_str(), 0, text.Length()) != nullptr;
+}
+
+// A profile line cannot hold a line break, and a key cannot hold "="; written anyway,
+// they would plant other keys or sections in the file.
+bool HasLineBreak(const Text& text) {
+  return text.View().find_first_of("\r\n") != std::string_view::npos;
+}
+
+bool FitsOneLine(const Text& section, const Text& key, const Text& value) {
+  return !HasLineBreak(section) && !HasLineBreak(key) && !HasLineBreak(value) &&
+         section.View().find(']') == std::string_view::npos &&
+         key.View().find('=') == std::string_view::npos;
+}
+
+}  // namespace
+
+TIniFile::TIniFile(Text fileName) : fileName_(std::move(fileName)) {}
+
+TIniFile::~TIniFile() { UpdateFile(); }
+
+Text TIniFile::ReadString(const Text& section, const Text& key, const Text& fallback) const {
+  char buffer[kReadBufferSize];
+  const DWORD count = GetPrivateProfileStringA(section.c_str(), key.c_str(), fallback.c_str(),
+                                               buffer, kReadBufferSize, fileName_.c_str());
+  return Text(buffer, count < kReadBufferSize ? count : kReadBufferSize - 1);
+}
+
+int TIniFile::ReadInteger(const Text& section, const Text& key, int fallback) const {
+  return StrToIntDef(ReadString(section, key, ""), fallback);
+}
+
+void TIniFile::WriteString(const Text& section, const Text& key, const Text& value) {
+  const bool refused = HasZeroByte(section) || HasZeroByte(key) || HasZeroByte(value) ||
+                       HasZeroByte(fileName_) || !FitsOneLine(section, key, value) ||
+                       !WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
+                                                   fileName_.c_str());
+  if (refused) throw EIniFileException(FormatText("Unable to write to %s", {fileName_}));
+}
+
+void TIniFile::WriteInteger(const Text& section, const Text& key, int value) {
+  WriteString(section, key, Text(std::to_string(value)));
+}
+
+void TIniFile::UpdateFile() {
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, fileName_.c_str());
+}
+
+}  // namespace vrk

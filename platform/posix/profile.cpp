@@ -1,0 +1,141 @@
+// Profile (ini) files read and written as Windows does with files a user edits by hand.
+#include <cerrno>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/posix/errno_map.h"
+#include "platform/posix/paths.h"
+#include "platform/posix/profile_document.h"
+#include "platform/posix/whole_file.h"
+#include "platform/posix/win32.h"
+
+namespace {
+
+using vrk::ProfileDocument;
+
+ProfileDocument Load(LPCSTR fileName) {
+  std::string bytes;
+  if (vrk::ReadWholeFile(vrk::PosixPath(fileName), bytes) != vrk::ReadOutcome::kRead) bytes.clear();
+  return ProfileDocument::Parse(bytes);
+}
+
+// Copies at most size-1 bytes and a terminating zero; returns the count copied.
+DWORD CopyText(std::string_view text, LPSTR buffer, DWORD size) {
+  const std::size_t count = text.size() < size ? text.size() : size - 1;
+  std::memcpy(buffer, text.data(), count);
+  buffer[count] = '\0';
+  return static_cast<DWORD>(count);
+}
+
+// Zero-separated names ended by a second zero. A list that does not fit is cut,
+// still ends in two zeros, and reports size-2.
+DWORD CopyList(const std::vector<std::string>& names, LPSTR buffer, DWORD size) {
+  std::string list;
+  for (const std::string& name : names) {
+    list += name;
+    list += '\0';
+  }
+  if (size < 2) {
+    buffer[0] = '\0';
+    return 0;
+  }
+  if (list.empty()) {
+    buffer[0] = buffer[1] = '\0';
+    return 0;
+  }
+  if (list.size() + 1 <= size) {
+    std::memcpy(buffer, list.data(), list.size());
+    buffer[list.size()] = '\0';
+    return static_cast<DWORD>(list.size());
+  }
+  std::memcpy(buffer, list.data(), size - 2);
+  buffer[size - 2] = buffer[size - 1] = '\0';
+  return size - 2;
+}
+
+std::string_view WithoutTrailingBlanks(LPCSTR text) {
+  std::string_view view = text ? text : "";
+  while (!view.empty() && (view.back() == ' ' || view.back() == '\t')) view.remove_suffix(1);
+  return view;
+}
+
+bool HasLineBreak(LPCSTR text) { return text && std::strpbrk(text, "\r\n") != nullptr; }
+
+// Names and values that would read back as different lines or a different key are refused
+// rather than written, so that one write can never plant other settings in the file.
+bool WritableNames(LPCSTR section, LPCSTR key, LPCSTR value) {
+  if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return false;
+  if (section && std::strchr(section, ']')) return false;
+  if (key) {
+    std::string_view name = key;
+    while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.remove_prefix(1);
+    if (name.empty() || name.front() == '[' || name.front() == ';') return false;
+    if (name.find('=') != std::string_view::npos) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer,
+                               DWORD size, LPCSTR fileName) {
+  if (buffer == nullptr || size == 0) return 0;
+  const ProfileDocument document = Load(fileName);
+  if (section == nullptr) return CopyList(document.SectionNames(), buffer, size);
+  const std::optional<std::size_t> header = document.FindSection(section);
+  if (key == nullptr) return CopyList(header ? document.KeyNames(*header) : std::vector<std::string>{}, buffer, size);
+  if (header) {
+    if (const std::optional<std::size_t> entry = document.FindKey(*header, key)) {
+      return CopyText(vrk::Unquoted(document.Lines()[*entry].value), buffer, size);
+    }
+  }
+  return CopyText(WithoutTrailingBlanks(defaultValue), buffer, size);
+}
+
+UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR fileName) {
+  char text[64];
+  if (section == nullptr || key == nullptr) return static_cast<UINT>(defaultValue);
+  if (GetPrivateProfileStringA(section, key, "", text, sizeof text, fileName) == 0) {
+    return static_cast<UINT>(defaultValue);
+  }
+  // The leading decimal digits count; a value without any gives 0.
+  const char* p = text;
+  while (*p == ' ' || *p == '\t') ++p;
+  bool negative = false;
+  if (*p == '-' || *p == '+') negative = *p++ == '-';
+  UINT value = 0;
+  for (; *p >= '0' && *p <= '9'; ++p) value = value * 10u + static_cast<UINT>(*p - '0');
+  return negative ? 0u - value : value;
+}
+
+BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName) {
+  // Nothing is cached, so a flush has nothing to do.
+  if (section == nullptr && key == nullptr && value == nullptr) return TRUE;
+  if (section == nullptr || fileName == nullptr || *fileName == '\0' ||
+      !WritableNames(section, key, value)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  const std::string path = vrk::PosixPath(fileName);
+  std::string before;
+  const vrk::ReadOutcome outcome = vrk::ReadWholeFile(path, before);
+  if (outcome == vrk::ReadOutcome::kFailed) {
+    // A file we cannot read must not be replaced by one made of this write alone.
+    vrk::SetLastErrorFromErrno(errno);
+    return FALSE;
+  }
+  ProfileDocument document = ProfileDocument::Parse(before);
+  if (key == nullptr) {
+    document.DeleteSection(section);
+  } else if (value == nullptr) {
+    document.DeleteKey(section, key);
+  } else {
+    document.SetValue(section, key, value);
+  }
+  const std::string after = document.Serialize();
+  if (outcome == vrk::ReadOutcome::kRead && after == before) return TRUE;
+  if (outcome == vrk::ReadOutcome::kMissing && after.empty()) return TRUE;
+  return vrk::ReplaceWholeFile(path, after) ? TRUE : FALSE;
+}
