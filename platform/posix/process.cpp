@@ -1,0 +1,158 @@
+// Process services: last error, sleeping, the tick count, the command line, the
+// module path, start-up information and the COM start-up the tool asks for.
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+
+#include "platform/posix/win32.h"
+
+namespace {
+
+thread_local DWORD lastError = ERROR_SUCCESS;
+
+// Any fixed non-null value serves; this one is where Windows loads executables.
+const HMODULE kOwnModule = reinterpret_cast<HMODULE>(static_cast<std::uintptr_t>(0x400000));
+
+bool NeedsQuotes(const std::string& argument) {
+  for (unsigned char c : argument) {
+    if ((c >= 1 && c <= 32) || c == '"') return true;
+  }
+  return false;
+}
+
+// POSIX hands over the arguments already split, so the raw line is rebuilt in a form
+// that the splitting rule takes apart into the same arguments again.
+std::string BuildCommandLine() {
+  std::ifstream source("/proc/self/cmdline", std::ios::binary);
+  std::string bytes{std::istreambuf_iterator<char>(source), std::istreambuf_iterator<char>()};
+  if (bytes.empty()) return "\"\"";  // unreadable: an empty program name
+
+  std::string line;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find('\0', start);
+    if (end == std::string::npos) end = bytes.size();
+    std::string argument = bytes.substr(start, end - start);
+    start = end + 1;
+
+    if (!line.empty()) line += ' ';
+    if (argument.empty()) {
+      // An empty pair, which the rule skips, as an empty argument is on Windows.
+      line += "\"\"";
+    } else if (NeedsQuotes(argument)) {
+      // The rule has no escape character, so a double quote inside an argument
+      // cannot be carried; it is dropped and the rest of the argument kept.
+      line += '"';
+      for (char c : argument) {
+        if (c != '"') line += c;
+      }
+      line += '"';
+    } else {
+      line += argument;
+    }
+  }
+  return line;
+}
+
+std::string ReadOwnExecutablePath() {
+  std::string path(256, '\0');
+  for (;;) {
+    ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
+    if (length < 0) return std::string();
+    if (static_cast<std::size_t>(length) < path.size()) {
+      path.resize(static_cast<std::size_t>(length));
+      return path;
+    }
+    path.resize(path.size() * 2);  // may have been cut; try again with more room
+  }
+}
+
+}  // namespace
+
+DWORD GetLastError() { return lastError; }
+
+void SetLastError(DWORD code) { lastError = code; }
+
+void Sleep(DWORD milliseconds) {
+  if (milliseconds == 0) {
+    std::this_thread::yield();
+    return;
+  }
+  if (milliseconds == INFINITE) {
+    for (;;) std::this_thread::sleep_for(std::chrono::hours(24));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+DWORD GetTickCount() {
+  auto sinceStart = std::chrono::steady_clock::now().time_since_epoch();
+  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(sinceStart).count();
+  return static_cast<DWORD>(ms);  // wraps after 49.7 days, as on Windows
+}
+
+LPSTR GetCommandLineA() {
+  // Built once so that the pointer stays valid and the same for the whole run.
+  static std::string line = BuildCommandLine();
+  return line.data();
+}
+
+DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
+  if (module != nullptr && module != kOwnModule) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  if (buffer == nullptr || size == 0) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  std::string path = ReadOwnExecutablePath();
+  if (path.size() >= size) {
+    std::memcpy(buffer, path.data(), size - 1);
+    buffer[size - 1] = '\0';
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return size;
+  }
+  std::memcpy(buffer, path.data(), path.size());
+  buffer[path.size()] = '\0';
+  return static_cast<DWORD>(path.size());
+}
+
+HMODULE GetModuleHandleA(LPCSTR name) {
+  if (name == nullptr) return kOwnModule;
+  SetLastError(ERROR_FILE_NOT_FOUND);  // no other modules are known here
+  return nullptr;
+}
+
+void GetStartupInfoA(STARTUPINFOA* info) {
+  if (info == nullptr) return;
+  std::memset(info, 0, sizeof(*info));
+  info->cb = sizeof(*info);
+  // A terminal start has no show state; tests name one to play a minimised or
+  // maximised start.
+  const char* state = std::getenv("VRK_SHOW_STATE");
+  if (state == nullptr || *state == '\0') return;
+  unsigned long value = 0;
+  for (const char* p = state; *p != '\0'; ++p) {
+    if (*p < '0' || *p > '9') return;
+    value = value * 10 + static_cast<unsigned long>(*p - '0');
+    if (value > 0xFFFF) return;
+  }
+  info->dwFlags = STARTF_USESHOWWINDOW;
+  info->wShowWindow = static_cast<WORD>(value);
+}
+
+HRESULT CoInitialize(LPVOID) { return S_OK; }
+
+void CoUninitialize() {}
+
+DWORD GetCurrentThreadId() {
+  thread_local const DWORD id = static_cast<DWORD>(::syscall(SYS_gettid));
+  return id;
+}

@@ -1,0 +1,109 @@
+#include "platform/text_rules.h"
+
+#include <charconv>
+#include <cstdint>
+#include <optional>
+
+#include "framework/exceptions.h"
+
+namespace vrk {
+
+namespace {
+
+char FoldAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The whole grammar of an integer text; nothing is accepted past the digits,
+// a zero byte included.
+std::optional<int> ParseInteger(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && s[i] == ' ') ++i;
+  if (i == s.size()) return std::nullopt;
+
+  std::size_t hexStart = 0;
+  if (s[i] == '$' || s[i] == 'x' || s[i] == 'X') {
+    hexStart = i + 1;
+  } else if (s[i] == '0' && i + 1 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+    hexStart = i + 2;
+  }
+  if (hexStart != 0) {
+    if (hexStart == s.size()) return std::nullopt;
+    std::uint64_t value = 0;
+    for (std::size_t j = hexStart; j < s.size(); ++j) {
+      int digit = HexDigit(s[j]);
+      if (digit < 0) return std::nullopt;
+      value = value * 16 + static_cast<std::uint64_t>(digit);
+      if (value > 0xFFFFFFFFu) return std::nullopt;
+    }
+    // Eight hexadecimal digits are the 32-bit pattern, so $FFFFFFFF is -1.
+    return static_cast<int>(static_cast<std::uint32_t>(value));
+  }
+
+  bool negative = false;
+  if (s[i] == '-' || s[i] == '+') {
+    negative = s[i] == '-';
+    ++i;
+  }
+  if (i == s.size()) return std::nullopt;
+  const std::int64_t limit = negative ? 2147483648LL : 2147483647LL;
+  std::int64_t magnitude = 0;
+  for (; i < s.size(); ++i) {
+    if (s[i] < '0' || s[i] > '9') return std::nullopt;
+    magnitude = magnitude * 10 + (s[i] - '0');
+    if (magnitude > limit) return std::nullopt;
+  }
+  return static_cast<int>(negative ? -magnitude : magnitude);
+}
+
+}  // namespace
+
+bool SameBytes(const Text& a, const Text& b) noexcept { return a.View() == b.View(); }
+
+bool SameTextIgnoreCase(const Text& a, const Text& b) noexcept {
+  std::string_view x = a.View();
+  std::string_view y = b.View();
+  if (x.size() != y.size()) return false;
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    if (FoldAscii(x[i]) != FoldAscii(y[i])) return false;
+  }
+  return true;
+}
+
+bool SameTextBounded(const Text& a, const Text& b, std::size_t positions) noexcept {
+  std::string_view x = a.View();
+  std::string_view y = b.View();
+  for (std::size_t i = 0; i < positions; ++i) {
+    bool xEnded = i >= x.size();
+    bool yEnded = i >= y.size();
+    // The end is a position of its own: it matches only the other text's end.
+    if (xEnded || yEnded) return xEnded == yEnded;
+    if (FoldAscii(x[i]) != FoldAscii(y[i])) return false;
+  }
+  return true;
+}
+
+int StrToInt(const Text& text) {
+  std::optional<int> value = ParseInteger(text.View());
+  if (!value) throw EConvertError(FormatText("'%s' is not a valid integer value", {text}));
+  return *value;
+}
+
+int StrToIntDef(const Text& text, int fallback) noexcept {
+  return ParseInteger(text.View()).value_or(fallback);
+}
+
+Text IntToStr(long long value) {
+  char digits[24];
+  auto result = std::to_chars(digits, digits + sizeof(digits), value);
+  return Text(digits, static_cast<std::size_t>(result.ptr - digits));
+}
+
+}  // namespace vrk
