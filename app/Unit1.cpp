@@ -67,6 +67,7 @@ void TMain::FormCreate(TObject*) {
     return;
   }
   if (SameBytes(command, "nast") || SameBytes(command, "proxy")) {
+    RunProxyCommand();
     return;
   }
   if (command.IsEmpty()) {

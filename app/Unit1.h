@@ -22,9 +22,12 @@ class TMain : public TForm {
 
  private:
   void LoadLayout();
+  void RunProxyCommand();
   // The two branches of the URL decision.
   void DownloadBinary();
   void FetchText();
+  // An output name from the command line; one that starts with "\" is put in the current folder.
+  static Text TargetFileName(const Text& parameter);
 
   // Held by the creation handler for the rest of the run.
   Text ip_;

@@ -27,3 +27,16 @@ inline constexpr const char* kHelp =
     "Více viz dokument Data/vrk.html";
 
 }  // namespace vrk::messages
+
+namespace vrk::messages {
+
+inline constexpr const char* kProxyCaption = "Nápověda";
+inline constexpr const char* kProxyOff = "Nastavení proběhlo úspěšně\nProxy server není používán";
+inline constexpr const char* kProxyOnPrefix =
+    "Nastavení proběhlo úspěšně\nProxy server je nastaven:\nIP: ";
+inline constexpr const char* kProxyOnPort = "\nPort: ";
+inline constexpr const char* kProxyWithoutAddress = "Proxy server je zapnut, ale adresa není zadána";
+
+inline constexpr const char* kDownloadErrorCaption = "Chyba připojení";
+
+}  // namespace vrk::messages

@@ -93,3 +93,15 @@ BOOL DeleteFileA(LPCSTR fileName) {
   if (::unlink(vrk::PosixPath(fileName).c_str()) != 0) return Fail(errno);
   return TRUE;
 }
+
+BOOL MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags) {
+  if (!(flags & MOVEFILE_REPLACE_EXISTING)) return MoveFileA(existingName, newName);
+  if (existingName == nullptr || newName == nullptr) return Fail(EINVAL);
+  const std::string from = vrk::PosixPath(existingName);
+  const std::string to = vrk::PosixPath(newName);
+  struct stat target {};
+  // Windows replaces files only, never a folder.
+  if (::stat(to.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) return Fail(EISDIR);
+  if (::rename(from.c_str(), to.c_str()) != 0) return Fail(errno);
+  return TRUE;
+}

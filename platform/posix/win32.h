@@ -330,3 +330,68 @@ DWORD GetCurrentThreadId();
 
 UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC proc);
 BOOL KillTimer(HWND window, UINT_PTR id);
+
+// Registry (read-only subset).
+using REGSAM = DWORD;
+#define HKEY_CLASSES_ROOT (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000000u)))
+#define HKEY_CURRENT_USER (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000001u)))
+#define HKEY_LOCAL_MACHINE (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000002u)))
+#define HKEY_USERS (reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x80000003u)))
+#define KEY_QUERY_VALUE 0x0001
+#define KEY_ENUMERATE_SUB_KEYS 0x0008
+#define KEY_NOTIFY 0x0010
+#define KEY_READ 0x20019
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_EXPAND_SZ 2
+#define REG_BINARY 3
+#define REG_DWORD 4
+#define REG_DWORD_BIG_ENDIAN 5
+#define REG_MULTI_SZ 7
+#define REG_QWORD 11
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD dataSize);
+LONG RegCloseKey(HKEY key);
+
+// Files, continued.
+#define MOVEFILE_REPLACE_EXISTING 0x00000001
+BOOL MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags);
+
+// Shell.
+HINSTANCE ShellExecuteA(HWND owner, LPCSTR verb, LPCSTR file, LPCSTR parameters,
+                        LPCSTR directory, INT showCommand);
+
+// URL download and error texts.
+struct IUnknown;
+struct IBindStatusCallback;
+using LPUNKNOWN = IUnknown*;
+using LPBINDSTATUSCALLBACK = IBindStatusCallback*;
+HRESULT URLDownloadToFileA(LPUNKNOWN caller, LPCSTR url, LPCSTR fileName, DWORD reserved,
+                           LPBINDSTATUSCALLBACK callback);
+#define E_FAIL static_cast<HRESULT>(0x80004005u)
+#define E_OUTOFMEMORY static_cast<HRESULT>(0x8007000Eu)
+#define E_INVALIDARG static_cast<HRESULT>(0x80070057u)
+#define E_ABORT static_cast<HRESULT>(0x80004004u)
+#define INET_E_INVALID_URL static_cast<HRESULT>(0x800C0002u)
+#define INET_E_NO_SESSION static_cast<HRESULT>(0x800C0003u)
+#define INET_E_CANNOT_CONNECT static_cast<HRESULT>(0x800C0004u)
+#define INET_E_RESOURCE_NOT_FOUND static_cast<HRESULT>(0x800C0005u)
+#define INET_E_OBJECT_NOT_FOUND static_cast<HRESULT>(0x800C0006u)
+#define INET_E_DATA_NOT_AVAILABLE static_cast<HRESULT>(0x800C0007u)
+#define INET_E_DOWNLOAD_FAILURE static_cast<HRESULT>(0x800C0008u)
+#define INET_E_AUTHENTICATION_REQUIRED static_cast<HRESULT>(0x800C0009u)
+#define INET_E_CONNECTION_TIMEOUT static_cast<HRESULT>(0x800C000Bu)
+#define INET_E_INVALID_REQUEST static_cast<HRESULT>(0x800C000Cu)
+#define INET_E_UNKNOWN_PROTOCOL static_cast<HRESULT>(0x800C000Du)
+#define INET_E_SECURITY_PROBLEM static_cast<HRESULT>(0x800C000Eu)
+#define INET_E_REDIRECT_FAILED static_cast<HRESULT>(0x800C0014u)
+#define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200
+#define FORMAT_MESSAGE_FROM_STRING 0x00000400
+#define FORMAT_MESSAGE_FROM_HMODULE 0x00000800
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000
+#define FORMAT_MESSAGE_ARGUMENT_ARRAY 0x00002000
+#define ERROR_MR_MID_NOT_FOUND 317L
+DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
+                     DWORD size, void* arguments);

@@ -71,8 +71,18 @@ RunResult ToolFolder::Run(const std::vector<std::string>& arguments, const std::
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
 
+  // Entries named in `environment` replace the inherited ones of the same name.
+  auto named = [&environment](const std::string& entry) {
+    std::string name = entry.substr(0, entry.find('='));
+    for (const std::string& extra : environment) {
+      if (extra.substr(0, extra.find('=')) == name) return true;
+    }
+    return false;
+  };
   std::vector<std::string> env;
-  for (char** entry = environ; *entry; ++entry) env.emplace_back(*entry);
+  for (char** entry = environ; *entry; ++entry) {
+    if (!named(*entry)) env.emplace_back(*entry);
+  }
   for (const std::string& extra : environment) env.push_back(extra);
   std::vector<char*> envp;
   for (std::string& entry : env) envp.push_back(entry.data());

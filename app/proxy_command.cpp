@@ -1,0 +1,47 @@
+// "nast" and "proxy": the user's proxy setting, reported and stored for later fetches.
+#include "app/Unit1.h"
+#include "app/messages.h"
+#include "app/settings.h"
+#include "platform/ini_file.h"
+#include "platform/registry.h"
+#include "platform/text_rules.h"
+
+namespace vrk {
+
+namespace {
+const char* const kInternetSettingsKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\";
+
+void ShowInformation(const Text& text) {
+  MessageBoxA(nullptr, text.c_str(), messages::kProxyCaption, MB_OK | MB_ICONINFORMATION);
+}
+}  // namespace
+
+void TMain::RunProxyCommand() {
+  // Host and port, as "host:port"; ":0" when no proxy is used.
+  Text proxy;
+  {
+    TRegistry registry;
+    registry.OpenKey(kInternetSettingsKey, false);
+    if (registry.ReadInteger("ProxyEnable") == 0) {
+      ShowInformation(messages::kProxyOff);
+      proxy = ":0";
+    } else {
+      proxy = registry.ReadString("ProxyServer");
+      registry.CloseKey();
+      if (!proxy.IsEmpty()) {
+        Text host = Field(proxy, ':', 1);
+        Text port = Field(proxy, ':', 2);
+        StrToInt(port);  // a port that is no number is reported before anything is shown
+        ShowInformation(messages::kProxyOnPrefix + host + messages::kProxyOnPort + port);
+      } else {
+        ShowInformation(messages::kProxyWithoutAddress);
+      }
+    }
+  }
+  TIniFile settingsFile(SettingsFileName());
+  settingsFile.WriteString("Main", "IP", Field(proxy, ':', 1));
+  settingsFile.WriteInteger("Main", "Port", StrToInt(Field(proxy, ':', 2)));
+}
+
+}  // namespace vrk

@@ -1,0 +1,114 @@
+// System message texts for the codes this emulation produces, worded as Windows words them.
+// Codes without an entry have no text, as the URL moniker codes have none on Windows either.
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+
+#include "platform/posix/win32.h"
+
+namespace {
+
+struct MessageText {
+  DWORD code;
+  std::string_view text;
+};
+
+constexpr MessageText kHresultTexts[] = {
+    {0x80004001u, "Not implemented\r\n"},
+    {0x80004002u, "No such interface supported\r\n"},
+    {0x80004003u, "Invalid pointer\r\n"},
+    {0x80004004u, "Operation aborted\r\n"},
+    {0x80004005u, "Unspecified error\r\n"},
+    {0x8000FFFFu, "Catastrophic failure\r\n"},
+};
+
+constexpr MessageText kWin32Texts[] = {
+    {0, "The operation completed successfully.\r\n"},
+    {2, "The system cannot find the file specified.\r\n"},
+    {3, "The system cannot find the path specified.\r\n"},
+    {4, "The system cannot open the file.\r\n"},
+    {5, "Access is denied.\r\n"},
+    {6, "The handle is invalid.\r\n"},
+    {8, "Not enough memory resources are available to process this command.\r\n"},
+    {14, "Not enough memory resources are available to complete this operation.\r\n"},
+    {19, "The media is write protected.\r\n"},
+    {32, "The process cannot access the file because it is being used by another process.\r\n"},
+    {80, "The file exists.\r\n"},
+    {87, "The parameter is incorrect.\r\n"},
+    {112, "There is not enough space on the disk.\r\n"},
+    {122, "The data area passed to a system call is too small.\r\n"},
+    {145, "The directory is not empty.\r\n"},
+    {183, "Cannot create a file when that file already exists.\r\n"},
+    {206, "The filename or extension is too long.\r\n"},
+    {234, "More data is available.\r\n"},
+    {1155, "No application is associated with the specified file for this operation.\r\n"},
+    {1400, "Invalid window handle.\r\n"},
+    {1410, "Class already exists.\r\n"},
+    {1411, "Class does not exist.\r\n"},
+    {10035, "A non-blocking socket operation could not be completed immediately.\r\n"},
+    {10054, "An existing connection was forcibly closed by the remote host.\r\n"},
+    {10057,
+     "A request to send or receive data was disallowed because the socket is not connected "
+     "and (when sending on a datagram socket using a sendto call) no address was supplied.\r\n"},
+    {10060,
+     "A connection attempt failed because the connected party did not properly respond after "
+     "a period of time, or established connection failed because connected host has failed "
+     "to respond.\r\n"},
+    {10061, "No connection could be made because the target machine actively refused it.\r\n"},
+    {10065, "A socket operation was attempted to an unreachable host.\r\n"},
+    {11001, "No such host is known.\r\n"},
+};
+
+constexpr DWORD kWin32Facility = 0x80070000u;
+constexpr DWORD kMaxWidthMask = 0xFF;
+constexpr DWORD kErrorResourceLangNotFound = 1815;
+constexpr DWORD kLangEnglish = 0x09;
+
+template <std::size_t N>
+const std::string_view* Lookup(const MessageText (&table)[N], DWORD code) {
+  for (const MessageText& entry : table) {
+    if (entry.code == code) return &entry.text;
+  }
+  return nullptr;
+}
+
+// A Win32 code wrapped in an HRESULT has the Win32 code's text.
+const std::string_view* SystemText(DWORD code) {
+  if ((code & 0xFFFF0000u) == kWin32Facility) return Lookup(kWin32Texts, code & 0xFFFFu);
+  if (const std::string_view* text = Lookup(kHresultTexts, code)) return text;
+  return Lookup(kWin32Texts, code);
+}
+
+DWORD Fail(DWORD error) {
+  SetLastError(error);
+  return 0;
+}
+
+}  // namespace
+
+DWORD FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD languageId, LPSTR buffer,
+                     DWORD size, void*) {
+  // Only the system table exists here, and a buffer the caller owns: there is no
+  // allocator to hand an allocated one back to.
+  if ((flags & (FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ALLOCATE_BUFFER)) != 0) {
+    return Fail(ERROR_INVALID_PARAMETER);
+  }
+  if ((flags & FORMAT_MESSAGE_FROM_SYSTEM) == 0) return Fail(ERROR_MR_MID_NOT_FOUND);
+  const DWORD language = languageId & 0x3FF;
+  if (language != 0 && language != kLangEnglish) return Fail(kErrorResourceLangNotFound);
+
+  const std::string_view* found = SystemText(messageId);
+  if (found == nullptr) return Fail(ERROR_MR_MID_NOT_FOUND);
+  std::string_view text = *found;
+  // The widest setting drops the line breaks of the text, its final one included.
+  if ((flags & kMaxWidthMask) == kMaxWidthMask) text.remove_suffix(2);
+
+  if (size <= text.size()) {
+    if (buffer != nullptr && size > 0) buffer[0] = '\0';
+    return Fail(ERROR_INSUFFICIENT_BUFFER);
+  }
+  if (buffer == nullptr) return Fail(ERROR_INVALID_PARAMETER);
+  std::memcpy(buffer, text.data(), text.size());
+  buffer[text.size()] = '\0';
+  return static_cast<DWORD>(text.size());
+}
