@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need, and only those missing.
 set -euo pipefail
 
-packages=(g++ cmake make googletest libgtest-dev)
+packages=(g++ cmake make googletest libgtest-dev libcurl4-openssl-dev)
 
 missing=()
 for package in "${packages[@]}"; do

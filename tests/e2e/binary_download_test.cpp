@@ -1,0 +1,183 @@
+// A URL with a binary ending: downloaded, swapped in with "ext", started with "runme".
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "tools/scripted_server/scripted_server.h"
+#include "vrk_runner.h"
+
+namespace vrk_test {
+namespace {
+
+using vrk::testing::ConnectionPlan;
+using vrk::testing::HttpRequest;
+using vrk::testing::HttpResponse;
+using vrk::testing::ScriptedServer;
+
+const std::string kBody = std::string("MZ\0\x01binary\r\n\xff", 13) + std::string(70000, 'b');
+const std::string kConnectionError = "Chyba připojení";
+
+class BinaryDownload : public ::testing::Test {
+ protected:
+  BinaryDownload()
+      : server_(ConnectionPlan::Http([](const HttpRequest& request) {
+          if (request.target == "/tool.dat" || request.target == "/x.zip") {
+            return HttpResponse::Text(200, kBody);
+          }
+          if (request.target == "/script.dat") {
+            return HttpResponse::Text(200, "#!/bin/sh\necho ran > \"$(dirname \"$0\")/ran.txt\"\n");
+          }
+          return HttpResponse::Text(404, "<html>not here</html>");
+        })) {}
+
+  RunResult Run(const std::vector<std::string>& arguments) {
+    return folder_.Run(arguments, "", {"no_proxy=127.0.0.1,localhost", "NO_PROXY=127.0.0.1"});
+  }
+  std::string Url(const std::string& path) { return server_.Url(path); }
+  // Everything in the folder but the tool itself.
+  std::vector<std::string> Files() {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder_.Path())) {
+      std::string name = entry.path().filename().string();
+      if (name != "vrk") names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  static bool WaitForFile(const std::string& path) {
+    for (int i = 0; i < 200 && !std::filesystem::exists(path); ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    return std::filesystem::exists(path);
+  }
+
+  ScriptedServer server_;
+  ToolFolder folder_;
+};
+
+TEST_F(BinaryDownload, SavesTheBytesUnderTheThirdParameter) {
+  RunResult run = Run({Url("/tool.dat"), "x", "saved.bin"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(folder_.ReadFile("saved.bin"), kBody);
+  EXPECT_EQ(Files(), std::vector<std::string>{"saved.bin"});
+}
+
+TEST_F(BinaryDownload, UrlWithoutSchemeIsFetchedOverHttp) {
+  std::string bare = Url("/x.zip").substr(std::string("http://").size());
+  RunResult run = Run({bare, "x", "x.zip"});
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(folder_.ReadFile("x.zip"), kBody);
+}
+
+TEST_F(BinaryDownload, ExtSwapsTheDownloadInAndKeepsTheOldExecutable) {
+  folder_.WriteFile("tool.exe", "old program");
+  RunResult run = Run({Url("/tool.dat"), "x", "tool.dat", "ext", "exe"});
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(folder_.ReadFile("tool.exe"), kBody);
+  EXPECT_EQ(folder_.ReadFile("tool.old"), "old program");
+  EXPECT_EQ(Files(), (std::vector<std::string>{"tool.exe", "tool.old"}));
+}
+
+TEST_F(BinaryDownload, ExtWithoutAnOldExecutableJustRenames) {
+  Run({Url("/tool.dat"), "x", "tool.dat", "ext", "exe"});
+  EXPECT_EQ(Files(), std::vector<std::string>{"tool.exe"});
+}
+
+TEST_F(BinaryDownload, SecondSwapWhileTheOldBackupExistsChangesNothing) {
+  folder_.WriteFile("tool.exe", "current");
+  folder_.WriteFile("tool.old", "older");
+  Run({Url("/tool.dat"), "x", "tool.dat", "ext", "exe"});
+  EXPECT_EQ(folder_.ReadFile("tool.exe"), "current");
+  EXPECT_EQ(folder_.ReadFile("tool.old"), "older");
+  EXPECT_EQ(folder_.ReadFile("tool.dat"), kBody);
+}
+
+TEST_F(BinaryDownload, ExtInCapitalsDoesNotSwap) {
+  folder_.WriteFile("tool.exe", "old program");
+  Run({Url("/tool.dat"), "x", "tool.dat", "EXT", "exe"});
+  EXPECT_EQ(folder_.ReadFile("tool.exe"), "old program");
+  EXPECT_EQ(folder_.ReadFile("tool.dat"), kBody);
+}
+
+TEST_F(BinaryDownload, TargetStartingWithBackslashLandsInTheCurrentFolder) {
+  ToolFolder work;
+  RunResult run = folder_.Run({Url("/tool.dat"), "x", "\\in-work.dat"}, work.Path(),
+                              {"no_proxy=127.0.0.1"});
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(work.ReadFile("in-work.dat"), kBody);
+  EXPECT_FALSE(folder_.Exists("in-work.dat"));
+}
+
+TEST_F(BinaryDownload, EmptyOutputNameIsARangeErrorAndNothingIsFetched) {
+  RunResult run = Run({Url("/tool.dat"), "x", ""});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.err, Box("VRK", "Range check error."));
+  EXPECT_EQ(server_.ConnectionCount(), 0u);
+  EXPECT_TRUE(Files().empty());
+}
+
+TEST_F(BinaryDownload, NotFoundShowsTheConnectionErrorAndLeavesTheTargetAlone) {
+  folder_.WriteFile("tool.dat", "previous");
+  folder_.WriteFile("tool.exe", "old program");
+  RunResult run = Run({Url("/missing.dat"), "x", "tool.dat", "ext", "exe", "runme"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, Box(kConnectionError, "OLE error 800C0005"));
+  EXPECT_EQ(folder_.ReadFile("tool.dat"), "previous");
+  EXPECT_EQ(folder_.ReadFile("tool.exe"), "old program");
+  EXPECT_EQ(Files(), (std::vector<std::string>{"tool.dat", "tool.exe"}));
+}
+
+TEST_F(BinaryDownload, RefusedConnectionShowsTheConnectionError) {
+  std::string url;
+  {
+    ScriptedServer closed(ConnectionPlan::Http([](const HttpRequest&) { return HttpResponse::Text(200, ""); }));
+    url = closed.Url("/tool.dat");
+  }
+  folder_.WriteFile("tool.dat", "previous");
+  RunResult run = Run({url, "x", "tool.dat"});
+  EXPECT_EQ(run.err, Box(kConnectionError, "OLE error 800C0004"));
+  EXPECT_EQ(folder_.ReadFile("tool.dat"), "previous");
+}
+
+TEST_F(BinaryDownload, RunmeStartsAnExecutableResult) {
+  // A download that replaces a file keeps its permissions, so the script stays executable.
+  folder_.WriteFile("script.dat", "");
+  chmod(folder_.File("script.dat").c_str(), 0755);
+  RunResult run = Run({Url("/script.dat"), "x", "script.dat", "no", "no", "runme"});
+  EXPECT_EQ(run.err, "");
+  EXPECT_TRUE(WaitForFile(folder_.File("ran.txt")));
+}
+
+TEST_F(BinaryDownload, RunmeOpensOtherFilesWithTheAssociatedProgram) {
+  // A stand-in for the desktop's opener records what it was asked to open.
+  ToolFolder bin;
+  bin.WriteFile("xdg-open", "#!/bin/sh\necho \"$1\" > \"" + folder_.File("opened.txt") + "\"\n");
+  chmod(bin.File("xdg-open").c_str(), 0755);
+  std::string path = bin.Path() + ":" + (getenv("PATH") ? getenv("PATH") : "/usr/bin:/bin");
+  RunResult run = folder_.Run({Url("/tool.dat"), "x", "tool.dat", "ext", "exe", "runme"}, "",
+                              {"PATH=" + path, "no_proxy=127.0.0.1"});
+  EXPECT_EQ(run.err, "");
+  ASSERT_TRUE(WaitForFile(folder_.File("opened.txt")));
+  // After the swap the result is addressed with the fifth parameter's extension; a
+  // downloaded file is no program here, so the desktop's opener gets it.
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(folder_.ReadFile("opened.txt"), folder_.File("tool.exe") + "\n");
+}
+
+TEST_F(BinaryDownload, ExtWithoutAFifthParameterStillSwaps) {
+  // An empty parameter in the middle of a command line is skipped, so an empty fifth
+  // parameter can only be the last one given.
+  RunResult run = Run({Url("/tool.dat"), "x", "tool.dat", "ext", ""});
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(Files(), std::vector<std::string>{"tool.exe"});
+}
+
+}  // namespace
+}  // namespace vrk_test
