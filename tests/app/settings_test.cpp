@@ -1,30 +1,19 @@
 #include "app/settings.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <filesystem>
-#include <fstream>
 
 #include "platform/ini_file.h"
+#include "tests/platform/scratch_folder.h"
 
 namespace vrk {
 namespace {
 
 class SettingsFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/vrk-settings-XXXXXX";
-    folder_ = mkdtemp(pattern);
-    path_ = folder_ + "/vrk.ini";
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-  void Write(const std::string& bytes) { std::ofstream(path_, std::ios::binary) << bytes; }
-  Settings Read() { return ReadSettings(TIniFile(path_.c_str())); }
+  void Write(const std::string& bytes) { folder_.Put("vrk.ini", bytes); }
+  Settings Read() { return ReadSettings(TIniFile(folder_.Inside("vrk.ini").c_str())); }
 
-  std::string folder_;
-  std::string path_;
+  vrk::testing::ScratchFolder folder_;
 };
 
 TEST_F(SettingsFile, MissingFileGivesEveryDefault) {

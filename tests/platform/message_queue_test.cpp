@@ -26,6 +26,16 @@ HWND MakeWindow(const char* text = "", HWND parent = nullptr, const char* classN
                          nullptr, nullptr);
 }
 
+BOOL CALLBACK Collect(HWND window, LPARAM param) {
+  reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+  return TRUE;
+}
+
+BOOL CALLBACK CollectFirst(HWND window, LPARAM param) {
+  Collect(window, param);
+  return FALSE;
+}
+
 void DrainQueue() {
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -137,23 +147,15 @@ TEST(Windows, EnumerationFindsTopLevelWindowsAndAllDescendants) {
   HWND child = MakeWindow("child", top);
   HWND grandchild = MakeWindow("grandchild", child, "EDIT");
   std::vector<HWND> found;
-  auto collect = [](HWND window, LPARAM param) -> BOOL {
-    reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-    return TRUE;
-  };
-  EnumWindows(collect, reinterpret_cast<LPARAM>(&found));
+  EnumWindows(Collect, reinterpret_cast<LPARAM>(&found));
   EXPECT_NE(std::find(found.begin(), found.end(), top), found.end());
   EXPECT_EQ(std::find(found.begin(), found.end(), child), found.end());
   found.clear();
-  EnumChildWindows(top, collect, reinterpret_cast<LPARAM>(&found));
+  EnumChildWindows(top, Collect, reinterpret_cast<LPARAM>(&found));
   EXPECT_EQ(found, (std::vector<HWND>{child, grandchild}));
   // A callback returning FALSE stops the walk.
   found.clear();
-  auto first = [](HWND window, LPARAM param) -> BOOL {
-    reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-    return FALSE;
-  };
-  EnumChildWindows(top, first, reinterpret_cast<LPARAM>(&found));
+  EnumChildWindows(top, CollectFirst, reinterpret_cast<LPARAM>(&found));
   EXPECT_EQ(found.size(), 1u);
   DestroyWindow(top);
   EXPECT_FALSE(IsWindow(grandchild));

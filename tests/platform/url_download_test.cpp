@@ -1,3 +1,5 @@
+// The test server speaks POSIX sockets only so far.
+#ifndef _WIN32
 // URLDownloadToFileA against the scripted server on loopback, into real folders.
 #include <gtest/gtest.h>
 
@@ -186,3 +188,5 @@ TEST_F(UrlDownloadTest, AStalledTransferTimesOut) {
 #endif
 
 }  // namespace
+
+#endif  // _WIN32

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine for the tests: a prefix of our own inside the
+# build tree, a virtual display, and a Czech locale so that code page 1250 is the
+# programs' ANSI code page, as on the Windows our users run.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+program="$1"
+shift
+
+build_dir="${VRK_WINE_BUILD_DIR:-}"
+if [[ -z "$build_dir" ]]; then
+  # The program lies somewhere below the build folder that holds CMakeCache.txt.
+  build_dir="$(cd "$(dirname "$program")" && pwd)"
+  while [[ "$build_dir" != / && ! -f "$build_dir/CMakeCache.txt" ]]; do build_dir="$(dirname "$build_dir")"; done
+fi
+export WINEPREFIX="${WINEPREFIX:-$build_dir/wineprefix}"
+export WINEARCH=win32
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+export LANG=cs_CZ.UTF-8 LC_ALL=cs_CZ.UTF-8
+
+source "$here/xvfb.sh"
+vrk_ensure_display
+
+if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
+  mkdir -p "$WINEPREFIX"
+  (
+    flock 9
+    if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
+      wineboot -i >/dev/null 2>&1 || true
+      wineserver -w || true
+    fi
+  ) 9>"$build_dir/.wineprefix.lock"
+fi
+exec wine "$program" "$@"
