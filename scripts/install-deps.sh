@@ -1,19 +1,40 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, and only those missing.
+# Usage: install-deps.sh [posix|all]   (default: all, which adds the Windows build and Wine)
 set -euo pipefail
 
+scope="${1:-all}"
+
 packages=(g++ cmake make googletest libgtest-dev libcurl4-openssl-dev)
+if [[ "$scope" == all ]]; then
+  # The Windows build: mingw-w64 for 32-bit Windows, Wine with its 32-bit part, a virtual display.
+  packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
+             binutils-mingw-w64-i686 wine wine32:i386 xvfb x11-utils)
+fi
+
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+}
+
+need_update=false
+if [[ "$scope" == all ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+  need_update=true
+fi
 
 missing=()
 for package in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$package")
-  fi
+  installed "$package" || missing+=("$package")
 done
 
 if ((${#missing[@]})); then
   echo "Installing: ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
+  need_update=true
+fi
+if $need_update; then
   apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+if ((${#missing[@]})); then
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi

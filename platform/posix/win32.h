@@ -395,3 +395,6 @@ HRESULT URLDownloadToFileA(LPUNKNOWN caller, LPCSTR url, LPCSTR fileName, DWORD 
 #define ERROR_MR_MID_NOT_FOUND 317L
 DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
                      DWORD size, void* arguments);
+
+// Windows Sockets 1.1 subset.
+#include "platform/posix/winsock.h"
