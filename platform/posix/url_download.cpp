@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/posix/curl_library.h"
-#include "platform/posix/download_file.h"
+#include "platform/posix/replacement_file.h"
 #include "platform/posix/download_limits.h"
 #include "platform/posix/download_result.h"
 #include "platform/posix/paths.h"
@@ -52,12 +52,12 @@ std::string UrlToFetch(const std::string& typed, HRESULT& result) {
 }
 
 std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* context) {
-  auto* file = static_cast<DownloadFile*>(context);
+  auto* file = static_cast<ReplacementFile*>(context);
   // Anything short of the whole count makes the library stop with CURLE_WRITE_ERROR.
   return file->Write(data, size * count) ? size * count : 0;
 }
 
-HRESULT Transfer(const CurlLibrary& curl, const std::string& url, DownloadFile& file) {
+HRESULT Transfer(const CurlLibrary& curl, const std::string& url, ReplacementFile& file) {
   CURL* handle = curl.easyInit();
   if (handle == nullptr) return E_OUTOFMEMORY;
   const DownloadLimits current = CurrentDownloadLimits();
@@ -113,7 +113,7 @@ HRESULT URLDownloadToFileA(LPUNKNOWN, LPCSTR url, LPCSTR fileName, DWORD,
   const vrk_posix::CurlLibrary* curl = vrk_posix::Curl();
   if (curl == nullptr) return E_FAIL;
 
-  vrk_posix::DownloadFile file(vrk::PosixPath(fileName));
+  vrk_posix::ReplacementFile file(vrk::PosixPath(fileName));
   if (!file.IsOpen()) return vrk_posix::FileErrorResult(file.Error());
   const HRESULT result = vrk_posix::Transfer(*curl, fetch, file);
   if (FAILED(result)) return result;

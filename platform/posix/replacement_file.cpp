@@ -1,4 +1,4 @@
-#include "platform/posix/download_file.h"
+#include "platform/posix/replacement_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,7 +16,7 @@ namespace vrk_posix {
 
 namespace {
 
-// Downloading onto a link must change the file it points at, not replace the link.
+// Writing onto a link must change the file it points at, not replace the link.
 std::string ResolvedTarget(const std::string& path) {
   struct stat info {};
   if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
@@ -38,7 +38,7 @@ int CreateTemporary(const std::string& target, std::string& name) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = prefix + std::to_string(::getpid()) + "-" +
            std::to_string(counter.fetch_add(1) ^ static_cast<unsigned>(std::time(nullptr))) +
-           ".download";
+           ".tmp";
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
@@ -46,9 +46,16 @@ int CreateTemporary(const std::string& target, std::string& name) {
   return -1;
 }
 
+void SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
 }  // namespace
 
-DownloadFile::DownloadFile(const std::string& target) : target_(ResolvedTarget(target)) {
+ReplacementFile::ReplacementFile(const std::string& target) : target_(ResolvedTarget(target)) {
   if (target_.empty() || target_.back() == '/') {
     Fail(target_.empty() ? ENOENT : EISDIR);
     return;
@@ -70,20 +77,25 @@ DownloadFile::DownloadFile(const std::string& target) : target_(ResolvedTarget(t
     Fail(errno == ENOENT ? ENOTDIR : errno);
     return;
   }
-  if (exists && ::fchmod(fd_, existing.st_mode & 07777) != 0) Fail(errno);
+  if (!exists) return;
+  if (::fchmod(fd_, existing.st_mode & 07777) != 0) Fail(errno);
+  // Only a privileged writer can hand the file back to its owner; others already own it.
+  if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid()) {
+    [[maybe_unused]] const int ignored = ::fchown(fd_, existing.st_uid, existing.st_gid);
+  }
 }
 
-DownloadFile::~DownloadFile() {
+ReplacementFile::~ReplacementFile() {
   if (fd_ >= 0) ::close(fd_);
   if (!committed_ && !temporary_.empty()) ::unlink(temporary_.c_str());
 }
 
-bool DownloadFile::Fail(int error) {
+bool ReplacementFile::Fail(int error) {
   if (error_ == 0) error_ = error;
   return false;
 }
 
-bool DownloadFile::Write(const char* data, std::size_t size) {
+bool ReplacementFile::Write(const char* data, std::size_t size) {
   if (fd_ < 0 || error_ != 0) return false;
   while (size > 0) {
     const ssize_t put = ::write(fd_, data, size);
@@ -97,7 +109,7 @@ bool DownloadFile::Write(const char* data, std::size_t size) {
   return true;
 }
 
-bool DownloadFile::Commit() {
+bool ReplacementFile::Commit() {
   if (fd_ < 0 || error_ != 0) return false;
   if (::fsync(fd_) != 0) return Fail(errno);
   const int fd = fd_;
@@ -105,6 +117,7 @@ bool DownloadFile::Commit() {
   if (::close(fd) != 0) return Fail(errno);
   if (::rename(temporary_.c_str(), target_.c_str()) != 0) return Fail(errno);
   committed_ = true;
+  SyncFolder(vrk::FolderOf(target_));
   return true;
 }
 

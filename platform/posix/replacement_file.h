@@ -1,5 +1,7 @@
-// The file a download writes: a temporary file beside the target that takes the target's
-// place only when the transfer is complete, so a failed download leaves the target as it was.
+// A file written anew: a temporary file beside the target that takes the target's place
+// only when it is complete, so a failed write or download leaves the target as it was.
+// A replaced file keeps its permission bits (and its owner, for a privileged writer), and
+// writing through a link changes the file it points at.
 #pragma once
 
 #include <cstddef>
@@ -7,14 +9,14 @@
 
 namespace vrk_posix {
 
-class DownloadFile {
+class ReplacementFile {
  public:
   // Creates the temporary file; Error() tells why when IsOpen() is false.
-  explicit DownloadFile(const std::string& target);
+  explicit ReplacementFile(const std::string& target);
   // Removes the temporary file unless it has been committed.
-  ~DownloadFile();
-  DownloadFile(const DownloadFile&) = delete;
-  DownloadFile& operator=(const DownloadFile&) = delete;
+  ~ReplacementFile();
+  ReplacementFile(const ReplacementFile&) = delete;
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
 
   bool IsOpen() const { return fd_ >= 0 && error_ == 0; }
   // The errno value of the first failure.
