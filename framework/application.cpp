@@ -88,8 +88,11 @@ void TApplication::ProcessMessages() {
 void TApplication::Terminate() { PostQuitMessage(0); }
 
 void TApplication::Minimize() {
+  // Made before the flag is set: a new window is told a restored size of its own at creation,
+  // which must not count as the user restoring the application.
+  HWND window = Handle();
   showMainFormOnRestore_ = mainForm_ != nullptr && !mainForm_->Visible();
-  ShowWindow(Handle(), SW_SHOWMINNOACTIVE);
+  ShowWindow(window, SW_SHOWMINNOACTIVE);
 }
 
 void TApplication::Restore() { ShowWindow(Handle(), SW_RESTORE); }

@@ -38,11 +38,16 @@ Text TEdit::GetText() const {
 
 void TEdit::CreateWindowIn(HWND parentWindow) {
   if (handle_ != nullptr || parentWindow == nullptr) return;
-  handle_ = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", text_.c_str(),
+  // Made empty and filled once the limit is lifted: a text longer than the default limit
+  // given at creation makes the edit control refuse to be created at all.
+  handle_ = CreateWindowExA(WS_EX_CLIENTEDGE, "EDIT", "",
                             WS_CHILD | WS_VISIBLE | WS_TABSTOP | ES_AUTOHSCROLL, Left, Top, Width,
                             Height, parentWindow, nullptr, GetModuleHandleA(nullptr), nullptr);
   if (handle_ != nullptr) {
     SendMessageA(handle_, EM_LIMITTEXT, 0, 0);
+    if (!text_.IsEmpty()) {
+      SendMessageA(handle_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text_.c_str()));
+    }
     text_.Clear();
   }
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "framework/exceptions.h"
+#include "platform/download_watch.h"
 
 namespace vrk {
 
@@ -40,7 +41,10 @@ void DownloadUrlToFile(const Text& url, const Text& target) {
   // The service writes straight to the name it is given, so it gets a name beside
   // the target; "ext" must never swap in a half-written file or an error page.
   Text partial = PartialDownloadName(target);
-  HRESULT result = URLDownloadToFileA(nullptr, url.c_str(), partial.c_str(), 0, nullptr);
+  // The service calls an error page or a body cut short a success; the watch knows better.
+  DownloadWatch watch;
+  HRESULT result = URLDownloadToFileA(nullptr, url.c_str(), partial.c_str(), 0, &watch);
+  if (SUCCEEDED(result)) result = watch.Verdict(partial.c_str());
   if (FAILED(result)) {
     DeleteFileA(partial.c_str());
     throw EOleSysError(OleErrorMessage(result), result);

@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh posix
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)" --target vrk
 

@@ -17,19 +17,25 @@ export WINEPREFIX="${WINEPREFIX:-$build_dir/wineprefix}"
 export WINEARCH=win32
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-export LANG=cs_CZ.UTF-8 LC_ALL=cs_CZ.UTF-8
+# Set for Wine only (through env): the shell would warn that the locale is not installed,
+# which Wine does not need; it reads the code page from the name.
+czech=(env LANG=cs_CZ.UTF-8 LC_ALL=cs_CZ.UTF-8)
 
 source "$here/xvfb.sh"
 vrk_ensure_display
 
-if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
+# The prefix is made once; programs started meanwhile wait for it to be complete.
+if [[ ! -f "$WINEPREFIX/.vrk-ready" ]]; then
   mkdir -p "$WINEPREFIX"
   (
     flock 9
-    if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
-      wineboot -i >/dev/null 2>&1 || true
+    if [[ ! -f "$WINEPREFIX/.vrk-ready" ]]; then
+      "${czech[@]}" wineboot -i >/dev/null 2>&1 || true
+      # Without a window manager, Wine waits for one each time a shown window closes.
+      "${czech[@]}" wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
       wineserver -w || true
+      touch "$WINEPREFIX/.vrk-ready"
     fi
   ) 9>"$build_dir/.wineprefix.lock"
 fi
-exec wine "$program" "$@"
+exec "${czech[@]}" wine "$program" "$@"

@@ -2,6 +2,7 @@
 // Codes without an entry have no text, as the URL moniker codes have none on Windows either.
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <string_view>
 
 #include "platform/posix/win32.h"
@@ -99,14 +100,12 @@ DWORD FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD languageId, LP
 
   const std::string_view* found = SystemText(messageId);
   if (found == nullptr) return Fail(ERROR_MR_MID_NOT_FOUND);
-  std::string_view text = *found;
-  // The widest setting drops the line breaks of the text, its final one included.
-  if ((flags & kMaxWidthMask) == kMaxWidthMask) text.remove_suffix(2);
+  std::string text(*found);
+  // The widest setting turns the line breaks of the text into blanks, its final one included.
+  if ((flags & kMaxWidthMask) == kMaxWidthMask) text.replace(text.size() - 2, 2, " ");
 
-  if (size <= text.size()) {
-    if (buffer != nullptr && size > 0) buffer[0] = '\0';
-    return Fail(ERROR_INSUFFICIENT_BUFFER);
-  }
+  // Too small leaves the caller's buffer as it was, as Windows does.
+  if (size <= text.size()) return Fail(ERROR_INSUFFICIENT_BUFFER);
   if (buffer == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   std::memcpy(buffer, text.data(), text.size());
   buffer[text.size()] = '\0';

@@ -55,9 +55,10 @@ DWORD CopyList(const std::vector<std::string>& names, LPSTR buffer, DWORD size) 
   return size - 2;
 }
 
+// Only blanks go: Windows keeps a trailing tab of a default.
 std::string_view WithoutTrailingBlanks(LPCSTR text) {
   std::string_view view = text ? text : "";
-  while (!view.empty() && (view.back() == ' ' || view.back() == '\t')) view.remove_suffix(1);
+  while (!view.empty() && view.back() == ' ') view.remove_suffix(1);
   return view;
 }
 
@@ -85,7 +86,12 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, 
   const ProfileDocument document = Load(fileName);
   if (section == nullptr) return CopyList(document.SectionNames(), buffer, size);
   const std::optional<std::size_t> header = document.FindSection(section);
-  if (key == nullptr) return CopyList(header ? document.KeyNames(*header) : std::vector<std::string>{}, buffer, size);
+  if (key == nullptr) {
+    // A section that is missing or lists no key gives the default instead.
+    const std::vector<std::string> names = header ? document.KeyNames(*header) : std::vector<std::string>{};
+    if (!names.empty()) return CopyList(names, buffer, size);
+    return CopyText(WithoutTrailingBlanks(defaultValue), buffer, size);
+  }
   if (header) {
     if (const std::optional<std::size_t> entry = document.FindKey(*header, key)) {
       return CopyText(vrk::Unquoted(document.Lines()[*entry].value), buffer, size);

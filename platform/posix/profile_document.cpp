@@ -36,8 +36,8 @@ void Classify(ProfileLine& line, bool first) {
   }
   const std::size_t equals = body.find('=');
   if (equals == std::string_view::npos) return;
+  // A line such as "=value" holds a key with an empty name, which an empty key name finds.
   const std::string_view name = Trimmed(body.substr(0, equals));
-  if (name.empty()) return;
   line.kind = ProfileLine::Kind::kEntry;
   line.name = std::string(name);
   line.value = std::string(Trimmed(body.substr(equals + 1)));

@@ -40,8 +40,13 @@ std::string FoldedName(std::string_view name) {
 std::optional<std::string> FoldedKeyPath(std::string_view path) {
   while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
   if (path.empty()) return std::string();
-  if (path.front() == '\\' || path.find("\\\\") != std::string_view::npos) return std::nullopt;
-  return FoldedName(path);
+  if (path.front() == '\\') return std::nullopt;
+  // Windows skips empty steps between names: backslashes in a row count as one.
+  std::string folded;
+  for (char c : path) {
+    if (c != '\\' || folded.back() != '\\') folded += FoldedChar(c);
+  }
+  return folded;
 }
 
 RegistryDocument::RegistryDocument() { keys_[""]; }

@@ -19,7 +19,8 @@ struct RegistryValue {
 using RegistryValues = std::map<std::string, RegistryValue>;
 
 // A key path as the registry compares it: ASCII letters folded, trailing backslashes
-// dropped, "" for the root. Nothing for a path with an empty part ("a\\b", "\a").
+// dropped, backslashes in a row taken as one, "" for the root. Nothing for a path that
+// starts with a backslash.
 std::optional<std::string> FoldedKeyPath(std::string_view path);
 std::string FoldedName(std::string_view name);
 

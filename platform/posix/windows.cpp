@@ -223,6 +223,19 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     DestroyWindow(handle);
     return nullptr;
   }
+  // Windows tells every new window its size and place once it is created.
+  if (Window* entry = FindWindowEntry(handle)) {
+    const WPARAM kind = entry->iconic ? SIZE_MINIMIZED : entry->zoomed ? SIZE_MAXIMIZED : SIZE_RESTORED;
+    const RECT rect = entry->rect;
+    SendMessageA(handle, WM_SIZE, kind,
+                 static_cast<LPARAM>(((rect.bottom - rect.top) << 16) |
+                                     ((rect.right - rect.left) & 0xFFFF)));
+    if (IsWindow(handle)) {
+      const DWORD place = (static_cast<DWORD>(rect.top) & 0xFFFFu) << 16 |
+                          (static_cast<DWORD>(rect.left) & 0xFFFFu);
+      SendMessageA(handle, WM_MOVE, 0, static_cast<LPARAM>(place));
+    }
+  }
   return handle;
 }
 

@@ -1,6 +1,11 @@
 // A URL with a binary ending: downloaded, swapped in with "ext", started with "runme".
+// These need the scripted loopback server, which not every build has yet.
+#if !defined(_WIN32) || defined(VRK_HAVE_TEST_SERVER)
+
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include <chrono>
 #include <filesystem>
@@ -8,6 +13,7 @@
 #include <thread>
 
 #include "tools/scripted_server/scripted_server.h"
+#include "tests/under_wine.h"
 #include "vrk_runner.h"
 
 namespace vrk_test {
@@ -43,7 +49,7 @@ class BinaryDownload : public ::testing::Test {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder_.Path())) {
       std::string name = entry.path().filename().string();
-      if (name != "vrk") names.push_back(name);
+      if (name != ToolFolder::ExecutableName()) names.push_back(name);
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -68,12 +74,15 @@ TEST_F(BinaryDownload, SavesTheBytesUnderTheThirdParameter) {
   EXPECT_EQ(Files(), std::vector<std::string>{"saved.bin"});
 }
 
+// Windows' download service wants a scheme; without one it fails with MK_E_SYNTAX.
+#ifndef _WIN32
 TEST_F(BinaryDownload, UrlWithoutSchemeIsFetchedOverHttp) {
   std::string bare = Url("/x.zip").substr(std::string("http://").size());
   RunResult run = Run({bare, "x", "x.zip"});
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(folder_.ReadFile("x.zip"), kBody);
 }
+#endif
 
 TEST_F(BinaryDownload, ExtSwapsTheDownloadInAndKeepsTheOldExecutable) {
   folder_.WriteFile("tool.exe", "old program");
@@ -142,10 +151,14 @@ TEST_F(BinaryDownload, RefusedConnectionShowsTheConnectionError) {
   }
   folder_.WriteFile("tool.dat", "previous");
   RunResult run = Run({url, "x", "tool.dat"});
-  EXPECT_EQ(run.err, Box(kConnectionError, "OLE error 800C0004"));
+  // Wine's download service reports a refused connection as a failed download.
+  const char* code = vrk::testing::RunningUnderWine() ? "OLE error 800C0008" : "OLE error 800C0004";
+  EXPECT_EQ(run.err, Box(kConnectionError, code));
   EXPECT_EQ(folder_.ReadFile("tool.dat"), "previous");
 }
 
+// Both start shell scripts and a stand-in for the desktop's opener, which are POSIX's.
+#ifndef _WIN32
 TEST_F(BinaryDownload, RunmeStartsAnExecutableResult) {
   // A download that replaces a file keeps its permissions, so the script stays executable.
   folder_.WriteFile("script.dat", "");
@@ -170,6 +183,7 @@ TEST_F(BinaryDownload, RunmeOpensOtherFilesWithTheAssociatedProgram) {
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(folder_.ReadFile("opened.txt"), folder_.File("tool.exe") + "\n");
 }
+#endif
 
 TEST_F(BinaryDownload, ExtWithoutAFifthParameterStillSwaps) {
   // An empty parameter in the middle of a command line is skipped, so an empty fifth
@@ -181,3 +195,5 @@ TEST_F(BinaryDownload, ExtWithoutAFifthParameterStillSwaps) {
 
 }  // namespace
 }  // namespace vrk_test
+
+#endif

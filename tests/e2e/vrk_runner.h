@@ -1,5 +1,6 @@
 // Runs the built tool as a user would: a copy in a fresh folder beside its own
-// settings file, started with a command line, its output streams captured.
+// settings file, started with a command line, its message boxes collected: from its
+// output streams on POSIX, from its box windows on Windows (which are then dismissed).
 #pragma once
 
 #include <string>
@@ -22,11 +23,14 @@ class ToolFolder {
   ToolFolder& operator=(const ToolFolder&) = delete;
 
   const std::string& Path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  std::string File(const std::string& name) const { return path_ + kSeparator + name; }
   void WriteFile(const std::string& name, const std::string& bytes) const;
   std::string ReadFile(const std::string& name) const;
   bool Exists(const std::string& name) const;
   void WriteSettings(const std::string& bytes) const { WriteFile("vrk.ini", bytes); }
+
+  // The tool's name in the folder: vrk, or vrk.exe on Windows.
+  static const char* ExecutableName();
 
   // Runs the copy with these arguments, in `workDir` (the folder itself when empty),
   // with extra "NAME=value" environment entries; ended after `timeoutSeconds`.
@@ -34,10 +38,16 @@ class ToolFolder {
                 const std::vector<std::string>& environment = {}, int timeoutSeconds = 20) const;
 
  private:
+#ifdef _WIN32
+  static constexpr char kSeparator = '\\';
+#else
+  static constexpr char kSeparator = '/';
+#endif
   std::string path_;
 };
 
-// What a message box prints on POSIX: caption, line feed, text, line feed.
+// One message box as RunResult holds it (the form POSIX prints): caption, line feed,
+// text, line feed. Error boxes go to `err`, all others to `out`.
 std::string Box(const std::string& caption, const std::string& text);
 
 }  // namespace vrk_test

@@ -8,9 +8,35 @@
 
 #include "framework/edit.h"
 #include "framework/forms.h"
+#ifdef _WIN32
+#include "tools/box_watcher/box_watcher.h"
+#endif
 
 namespace vrk {
 namespace {
+
+// The error boxes shown while the object lives, in the form the POSIX build writes
+// them to standard error; on Windows they are read from the screen and dismissed.
+class ErrorBoxes {
+ public:
+#ifdef _WIN32
+  std::string Collected() {
+    watcher_.Stop();
+    std::string boxes;
+    for (const testing::SeenBox& box : watcher_.Boxes()) {
+      if (box.icon != testing::BoxIcon::Error) boxes += std::string("[") + testing::IconName(box.icon) + "] ";
+      boxes += box.caption + "\n" + box.text + "\n";
+    }
+    return boxes;
+  }
+
+ private:
+  testing::BoxWatcher watcher_;
+#else
+  ErrorBoxes() { ::testing::internal::CaptureStderr(); }
+  std::string Collected() { return ::testing::internal::GetCapturedStderr(); }
+#endif
+};
 
 // Each test gets an application object of its own, so main-form state does not leak.
 class ApplicationTest : public ::testing::Test {
@@ -91,9 +117,9 @@ TEST_F(ApplicationTest, ExceptionFromCreationIsReportedAndCreationCompletes) {
   events.clear();
   TProbeForm::throwInCreate = true;
   TProbeForm* form = nullptr;
-  testing::internal::CaptureStderr();
+  ErrorBoxes boxes;
   app_.CreateForm(form);
-  std::string report = testing::internal::GetCapturedStderr();
+  std::string report = boxes.Collected();
   TProbeForm::throwInCreate = false;
   EXPECT_EQ(report, "VRK\nRange check error.\n");
   EXPECT_EQ(app_.MainForm(), form);

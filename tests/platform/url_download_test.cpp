@@ -1,6 +1,5 @@
-// The test server speaks POSIX sockets only so far.
-#ifndef _WIN32
-// URLDownloadToFileA against the scripted server on loopback, into real folders.
+// The platform's URL download service, as the binary download uses it, against the scripted
+// server on loopback, into real folders.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,7 +7,10 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "framework/exceptions.h"
+#include "platform/download.h"
 #include "platform/winapi.h"
 #include "tests/platform/scratch_folder.h"
 #include "tools/scripted_server/scripted_server.h"
@@ -37,12 +39,26 @@ std::string EveryByte() {
 class UrlDownloadTest : public ::testing::Test {
  protected:
   void SetUp() override {
+#ifdef _WIN32
+    CoInitialize(nullptr);
+#else
     // A proxy configured for the machine must not stand between the test and loopback.
     ::setenv("no_proxy", "127.0.0.1,localhost", 1);
+#endif
   }
+#ifdef _WIN32
+  void TearDown() override { CoUninitialize(); }
+#endif
 
+  // The result code of the download as the tool makes it (S_OK when it did not fail).
   HRESULT Download(const std::string& url, const std::string& target) {
-    return URLDownloadToFileA(nullptr, url.c_str(), target.c_str(), 0, nullptr);
+    try {
+      vrk::DownloadUrlToFile(vrk::Text(url.c_str()), vrk::Text(target.c_str()));
+      return S_OK;
+    } catch (const vrk::EOleSysError& failure) {
+      EXPECT_EQ(failure.Message(), vrk::OleErrorMessage(failure.ErrorCode()));
+      return static_cast<HRESULT>(failure.ErrorCode());
+    }
   }
 
   ScratchFolder folder_;
@@ -93,8 +109,14 @@ TEST_F(UrlDownloadTest, AUrlWithoutSchemeIsTriedAsHttp) {
   ScriptedServer server(
       ConnectionPlan::Http([](const HttpRequest&) { return HttpResponse::Text(200, "plain"); }));
   const std::string typed = "127.0.0.1:" + std::to_string(server.Port()) + "/x.dat";
+#ifdef _WIN32
+  // The Windows service takes "127.0.0.1" for a scheme and refuses the name.
+  EXPECT_TRUE(FAILED(Download(typed, folder_.Inside("x.dat"))));
+  EXPECT_TRUE(folder_.Names().empty());
+#else
   EXPECT_EQ(Download(typed, folder_.Inside("x.dat")), S_OK);
   EXPECT_EQ(folder_.Get("x.dat"), "plain");
+#endif
 }
 
 TEST_F(UrlDownloadTest, ErrorStatusesFailAndNeverReachTheTarget) {
@@ -123,18 +145,29 @@ TEST_F(UrlDownloadTest, RefusedConnectionCreatesNothing) {
     port = closed.Port();
   }
   const std::string url = "http://127.0.0.1:" + std::to_string(port) + "/a.dat";
+#ifdef _WIN32
+  // Wine's service gives INET_E_DOWNLOAD_FAILURE here.
+  EXPECT_TRUE(FAILED(Download(url, folder_.Inside("a.dat"))));
+#else
   EXPECT_EQ(Download(url, folder_.Inside("a.dat")), INET_E_CANNOT_CONNECT);
+#endif
   EXPECT_TRUE(folder_.Names().empty());
 }
 
 TEST_F(UrlDownloadTest, ATransferCutShortLeavesTheTargetUntouched) {
   const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n";
-  ScriptedServer server(ConnectionPlan::Sequence({
-      Script().ReceiveHead().Send(head + std::string(5000, 'p')).Pause(50ms).Reset(),
+  std::vector<Script> scripts{
       Script().ReceiveHead().Send(head + std::string(5000, 'p')).Close(),
+#ifndef _WIN32
+      // Wine's service never returns from a reset mid-body, and it calls a chunked body
+      // without its last chunk complete; neither can be told from outside.
+      Script().ReceiveHead().Send(head + std::string(5000, 'p')).Pause(50ms).Reset(),
       Script().ReceiveHead().Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4\r\nabcd\r\n"),
-  }));
-  for (int attempt = 0; attempt < 3; ++attempt) {
+#endif
+  };
+  const std::size_t attempts = scripts.size();
+  ScriptedServer server(ConnectionPlan::Sequence(std::move(scripts)));
+  for (std::size_t attempt = 0; attempt < attempts; ++attempt) {
     SCOPED_TRACE(attempt);
     folder_.Put("tool.exe", "working program");
     EXPECT_EQ(Download(server.Url("/tool.exe"), folder_.Inside("tool.exe")),
@@ -147,11 +180,17 @@ TEST_F(UrlDownloadTest, ATransferCutShortLeavesTheTargetUntouched) {
 TEST_F(UrlDownloadTest, UnwritableTargetsFailBeforeAnyTransfer) {
   ScriptedServer server(
       ConnectionPlan::Http([](const HttpRequest&) { return HttpResponse::Text(200, "x"); }));
+  std::filesystem::create_directory(folder_.Path() / "taken");
+#ifdef _WIN32
+  // The Windows service finds out only after the transfer, and says INET_E_DOWNLOAD_FAILURE.
+  EXPECT_TRUE(FAILED(Download(server.Url("/f"), folder_.Inside("missing/f.dat"))));
+  EXPECT_EQ(Download(server.Url("/f"), folder_.Inside("taken")), static_cast<HRESULT>(0x80070005u));
+#else
   EXPECT_EQ(Download(server.Url("/f"), folder_.Inside("missing/f.dat")),
             static_cast<HRESULT>(0x80070003u));
-  std::filesystem::create_directory(folder_.Path() / "taken");
   EXPECT_EQ(Download(server.Url("/f"), folder_.Inside("taken")), static_cast<HRESULT>(0x80070005u));
   EXPECT_EQ(server.ConnectionCount(), 0u);
+#endif
   EXPECT_EQ(folder_.Names(), std::set<std::string>{"taken"});
 }
 
@@ -163,6 +202,8 @@ TEST_F(UrlDownloadTest, BackslashSeparatesFolders) {
   EXPECT_EQ(folder_.Get("sub/f.dat"), "inner");
 }
 
+#ifndef _WIN32
+// Wine's service does not return for some of these.
 TEST_F(UrlDownloadTest, UrlsItCannotUseAreRefused) {
   EXPECT_EQ(Download("gopher://127.0.0.1/x", folder_.Inside("a")), INET_E_UNKNOWN_PROTOCOL);
   EXPECT_EQ(Download("telnet://127.0.0.1:1/", folder_.Inside("a")), INET_E_UNKNOWN_PROTOCOL);
@@ -173,7 +214,6 @@ TEST_F(UrlDownloadTest, UrlsItCannotUseAreRefused) {
   EXPECT_TRUE(folder_.Names().empty());
 }
 
-#ifndef _WIN32
 TEST_F(UrlDownloadTest, AStalledTransferTimesOut) {
   const vrk_posix::DownloadLimits saved = vrk_posix::CurrentDownloadLimits();
   vrk_posix::SetDownloadLimits({std::chrono::milliseconds(2000), std::chrono::milliseconds(1000)});
@@ -188,5 +228,3 @@ TEST_F(UrlDownloadTest, AStalledTransferTimesOut) {
 #endif
 
 }  // namespace
-
-#endif  // _WIN32

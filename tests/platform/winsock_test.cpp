@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/winapi.h"
+#include "tests/under_wine.h"
 #include "tools/scripted_server/scripted_server.h"
 
 namespace {
@@ -224,6 +225,7 @@ TEST_F(WinsockTest, GracefulCloseComesAfterTheDataWithNoError) {
 }
 
 TEST_F(WinsockTest, ResetByThePeerClosesWithAnError) {
+  if (vrk::testing::RunningUnderWine()) GTEST_SKIP() << "Wine reports a reset by the peer as a graceful close";
   ScriptedServer server(ConnectionPlan::Sequence({Script().Pause(100ms).Reset()}));
   SOCKET s = Connected(server.Port());
   std::optional<Event> closed = NextEvent(window_);
@@ -245,6 +247,7 @@ TEST_F(WinsockTest, RefusedConnectArrivesAsConnectEventWithTheError) {
 }
 
 TEST_F(WinsockTest, CallsOnSocketsInTheWrongStateFail) {
+  if (vrk::testing::RunningUnderWine()) GTEST_SKIP() << "Wine gives other error codes for calls on unconnected sockets";
   SOCKET s = NewSocket();
   char buffer[4];
   EXPECT_EQ(recv(s, buffer, sizeof buffer, 0), SOCKET_ERROR);
@@ -331,6 +334,7 @@ TEST_F(WinsockTest, AcceptEventIsReenabledByAcceptAndTheNewSocketInheritsTheSele
 }
 
 TEST_F(WinsockTest, LingerOfZeroMakesCloseAReset) {
+  if (vrk::testing::RunningUnderWine()) GTEST_SKIP() << "Wine reports a reset by the peer as a graceful close";
   u_short port = 0;
   SOCKET listener = Listening(&port);
   SOCKET client = NewSocket();
@@ -443,6 +447,7 @@ TEST_F(WinsockTest, LookupIntoTooSmallABufferTellsTheLengthNeeded) {
 }
 
 TEST_F(WinsockTest, CanceledLookupNeitherWritesTheBufferNorReplies) {
+  if (vrk::testing::RunningUnderWine()) GTEST_SKIP() << "Wine still fills the buffer and replies after a successful cancel";
   std::vector<char> buffer(MAXGETHOSTSTRUCT, '#');
   HANDLE task = WSAAsyncGetHostByName(window_, kLookupMessage, "localhost", buffer.data(),
                                       static_cast<int>(buffer.size()));

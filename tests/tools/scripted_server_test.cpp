@@ -2,12 +2,13 @@
 #include "tools/scripted_server/scripted_server.h"
 
 #include <gtest/gtest.h>
-#include <sys/socket.h>
 
 #include <chrono>
+#include <vector>
 
 #include "tests/tools/loopback_client.h"
 #include "tools/scripted_server/http_message.h"
+#include "tools/scripted_server/socket_shim.h"
 
 namespace {
 
@@ -121,20 +122,17 @@ TEST(ScriptedServerTest, StopReadingLetsTheClientsSendBufferFill) {
 
 TEST(ScriptedServerTest, NeverAcceptingLeavesConnectsBeyondTheBacklogPending) {
   ScriptedServer server(ConnectionPlan::NeverAccept(1));
-  std::vector<int> sockets;
+  namespace sockets = vrk::testing::sockets;
+  std::vector<sockets::Socket> connects;
   bool pending = false;
   for (int i = 0; i < 8 && !pending; ++i) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    sockets.push_back(fd);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(server.Port());
-    ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    pollfd descriptor{fd, POLLOUT, 0};
-    pending = ::poll(&descriptor, 1, 200) == 0;
+    const sockets::Socket socket = sockets::StartConnectLoopback(server.Port());
+    ASSERT_NE(socket, sockets::kNone);
+    connects.push_back(socket);
+    sockets::Watch watch{socket, false, true};
+    pending = sockets::Wait(&watch, 1, 200) == 0;
   }
-  for (const int fd : sockets) ::close(fd);
+  for (const sockets::Socket socket : connects) sockets::Close(socket);
   EXPECT_TRUE(pending);
   EXPECT_EQ(server.ConnectionCount(), 0u);
 }

@@ -1,12 +1,6 @@
 #include "tools/http_fixture/file_responder.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <memory>
+#include "tools/http_fixture/served_file.h"
 
 namespace vrk::testing {
 
@@ -43,14 +37,13 @@ const char* ContentType(const std::filesystem::path& file) {
   return "application/octet-stream";
 }
 
-// Shared by the generator copies; closed when the last one goes.
-struct OpenFile {
-  explicit OpenFile(int descriptor) : fd(descriptor) {}
-  ~OpenFile() { ::close(fd); }
-  OpenFile(const OpenFile&) = delete;
-  OpenFile& operator=(const OpenFile&) = delete;
-  int fd;
-};
+// Backslashes and colons would name another folder, drive or stream on Windows, which also
+// drops dots and blanks at a name's end (".. " would climb out), so such names are refused.
+bool SafeSegment(std::string_view segment) {
+  if (segment.empty() || segment == ".") return true;
+  if (segment.find_first_of("\\:") != std::string_view::npos) return false;
+  return segment.back() != '.' && segment.back() != ' ';
+}
 
 }  // namespace
 
@@ -65,7 +58,7 @@ std::optional<std::filesystem::path> FileForTarget(const std::filesystem::path& 
   while (!rest.empty()) {
     const std::size_t slash = rest.find('/');
     const std::string_view segment = rest.substr(0, slash);
-    if (segment == ".." || segment.find('\\') != std::string_view::npos) return std::nullopt;
+    if (!SafeSegment(segment)) return std::nullopt;
     if (!segment.empty() && segment != ".") file /= std::string(segment);
     if (slash == std::string_view::npos) break;
     rest.remove_prefix(slash + 1);
@@ -81,26 +74,13 @@ HttpResponse AnswerFromFolder(const std::filesystem::path& root, const HttpReque
   }
   const auto file = FileForTarget(root, request.target);
   if (!file) return HttpResponse::Text(400, "bad path\n");
-  const int fd = ::open(file->c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat info {};
-  if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    if (fd >= 0) ::close(fd);
-    return HttpResponse::Text(404, "not found\n");
-  }
-  auto open = std::make_shared<OpenFile>(fd);
+  // Shared by the generator copies; closed when the last one goes.
+  const std::shared_ptr<ServedFile> open = ServedFile::Open(*file);
+  if (!open) return HttpResponse::Text(404, "not found\n");
+  // A file that shrinks while being served is padded with zeros to the promised length.
   HttpResponse response = HttpResponse::Generated(
-      static_cast<std::uint64_t>(info.st_size),
-      [open](std::uint64_t offset, char* buffer, std::size_t size) {
-        // A file that shrinks while being served is padded with zeros to the promised length.
-        std::size_t filled = 0;
-        while (filled < size) {
-          const ssize_t got = ::pread(open->fd, buffer + filled, size - filled,
-                                      static_cast<off_t>(offset + filled));
-          if (got < 0 && errno == EINTR) continue;
-          if (got <= 0) break;
-          filled += static_cast<std::size_t>(got);
-        }
-        std::memset(buffer + filled, 0, size - filled);
+      open->Size(), [open](std::uint64_t offset, char* buffer, std::size_t size) {
+        open->ReadAt(offset, buffer, size);
       });
   response.headers.front().second = ContentType(*file);
   return response;

@@ -1,17 +1,12 @@
 #include "tools/scripted_server/script_runner.h"
 
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <climits>
-#include <cstring>
 #include <string_view>
 #include <vector>
 
 #include "tools/scripted_server/http_message.h"
+#include "tools/scripted_server/socket_shim.h"
 
 namespace vrk::testing {
 
@@ -25,8 +20,9 @@ constexpr Milliseconds kQuietBeforeClose{100};
 
 class Runner {
  public:
-  Runner(int socket, int wakeFd, ConnectionRecord& record, const RunnerSettings& settings)
-      : fd_(socket), wake_(wakeFd), record_(record), settings_(settings), buffer_(kReadChunk) {}
+  Runner(sockets::Socket socket, sockets::Socket wake, ConnectionRecord& record,
+         const RunnerSettings& settings)
+      : fd_(socket), wake_(wake), record_(record), settings_(settings), buffer_(kReadChunk) {}
 
   void Play(const Script& script) {
     for (const Step& step : script.Steps()) {
@@ -53,46 +49,43 @@ class Runner {
     const auto now = Clock::now();
     if (now >= deadline) return Event::kTimedOut;
     const bool read = (reading_ || forceRead) && !peerClosed_;
-    pollfd fds[2] = {};
-    fds[0].fd = (read || wantWrite) ? fd_ : -1;
-    fds[0].events = static_cast<short>((read ? POLLIN : 0) | (wantWrite ? POLLOUT : 0));
-    fds[1].fd = wake_;
-    fds[1].events = POLLIN;
+    sockets::Watch watches[2] = {{fd_, read, wantWrite}, {wake_, true, false}};
     int timeout = -1;
     if (deadline != Clock::time_point::max()) {
       const auto left = std::chrono::ceil<Milliseconds>(deadline - now).count();
       timeout = static_cast<int>(std::min<long long>(left, INT_MAX));
     }
-    const int ready = ::poll(fds, 2, timeout);
-    if (ready < 0) return errno == EINTR ? Event::kProgress : Event::kTimedOut;
-    if (fds[1].revents != 0) {
+    const int ready = sockets::Wait(watches, 2, timeout);
+    if (ready < 0) return Event::kTimedOut;
+    if (watches[1].readable) {
       stopped_ = true;
       return Event::kStopped;
     }
     if (ready == 0) return Event::kProgress;  // the next call sees the deadline passed
-    if (read && (fds[0].revents & (POLLIN | POLLHUP | POLLERR))) ReadAvailable();
-    if (wantWrite && (fds[0].revents & (POLLOUT | POLLHUP | POLLERR))) return Event::kWritable;
+    if (watches[0].readable) ReadAvailable();
+    if (watches[0].writable) return Event::kWritable;
     return Event::kProgress;
+
   }
 
   void ReadAvailable() {
     // Bounded, so that a peer that never stops sending cannot hold a step past its time.
     for (int round = 0; round < 16; ++round) {
-      const ssize_t got = ::recv(fd_, buffer_.data(), buffer_.size(), MSG_DONTWAIT);
-      if (got > 0) {
-        record_.Append(buffer_.data(), static_cast<std::size_t>(got));
-        if (static_cast<std::size_t>(got) < buffer_.size()) return;
+      const sockets::Transfer got = sockets::Receive(fd_, buffer_.data(), buffer_.size());
+      if (got.count > 0) {
+        record_.Append(buffer_.data(), static_cast<std::size_t>(got.count));
+        if (static_cast<std::size_t>(got.count) < buffer_.size()) return;
         continue;
       }
-      if (got == 0) {
+      if (got.count == 0) {
         peerClosed_ = true;
         record_.MarkPeerClosed(false);
         return;
       }
-      if (errno == EINTR) continue;
-      if (errno == EAGAIN || errno == EWOULDBLOCK) return;
+      if (got.error == sockets::Error::kInterrupted) continue;
+      if (got.error == sockets::Error::kWouldBlock) return;
       peerClosed_ = true;
-      record_.MarkPeerClosed(errno == ECONNRESET);
+      record_.MarkPeerClosed(got.error == sockets::Error::kReset);
       return;
     }
   }
@@ -107,20 +100,20 @@ class Runner {
   Result SendAll(std::string_view bytes) {
     auto progressDeadline = Clock::now() + settings_.ioTimeout;
     while (!bytes.empty()) {
-      const ssize_t put = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-      if (put > 0) {
-        bytes.remove_prefix(static_cast<std::size_t>(put));
+      const sockets::Transfer put = sockets::Send(fd_, bytes.data(), bytes.size());
+      if (put.count > 0) {
+        bytes.remove_prefix(static_cast<std::size_t>(put.count));
         progressDeadline = Clock::now() + settings_.ioTimeout;
         continue;
       }
-      if (put < 0 && errno == EINTR) continue;
-      if (put < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (put.error == sockets::Error::kInterrupted) continue;
+      if (put.error == sockets::Error::kWouldBlock) {
         const Event event = Wait(progressDeadline, true, false);
         if (event == Event::kStopped) return Stopped();
         if (event == Event::kTimedOut) return Fail("send made no progress before the time-out");
         continue;
       }
-      return Fail(std::string("send failed: ") + std::strerror(errno));
+      return Fail("send failed: " + sockets::ErrorText(put.code));
     }
     return Result::kOk;
   }
@@ -188,12 +181,12 @@ class Runner {
   }
 
   void CloseNow() {
-    ::close(fd_);
+    sockets::Close(fd_);
     closed_ = true;
   }
 
   void CloseGracefully() {
-    if (!writeShut_) ::shutdown(fd_, SHUT_WR);
+    if (!writeShut_) sockets::ShutdownSend(fd_);
     writeShut_ = true;
     // Unread bytes at close would make the kernel send RST instead of FIN, so what the
     // peer still sends is read until it closes too or has been quiet for a while.
@@ -233,8 +226,7 @@ class Runner {
   }
 
   Result Do(const step::Reset&) {
-    const linger abort{1, 0};
-    ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    sockets::AbortOnClose(fd_);
     CloseNow();
     return Result::kEnded;
   }
@@ -246,7 +238,7 @@ class Runner {
   }
 
   Result Do(const step::HalfClose&) {
-    ::shutdown(fd_, SHUT_WR);
+    sockets::ShutdownSend(fd_);
     writeShut_ = true;
     return Result::kOk;
   }
@@ -336,8 +328,8 @@ class Runner {
     return SendAll(refusal.body);
   }
 
-  const int fd_;
-  const int wake_;
+  const sockets::Socket fd_;
+  const sockets::Socket wake_;
   ConnectionRecord& record_;
   const RunnerSettings& settings_;
   std::vector<char> buffer_;
@@ -351,9 +343,9 @@ class Runner {
 
 }  // namespace
 
-void PlayScript(int socket, int wakeFd, const Script& script, ConnectionRecord& record,
-                const RunnerSettings& settings) {
-  Runner(socket, wakeFd, record, settings).Play(script);
+void PlayScript(sockets::Socket socket, sockets::Socket wake, const Script& script,
+                ConnectionRecord& record, const RunnerSettings& settings) {
+  Runner(socket, wake, record, settings).Play(script);
 }
 
 }  // namespace vrk::testing

@@ -5,6 +5,7 @@
 
 #include "tools/scripted_server/connection_record.h"
 #include "tools/scripted_server/script.h"
+#include "tools/scripted_server/socket_shim.h"
 
 namespace vrk::testing {
 
@@ -19,8 +20,8 @@ struct RunnerSettings {
 };
 
 // Takes over the non-blocking socket and closes it before returning. Returns promptly
-// once `wakeFd` becomes readable (the server is stopping). Marks the record ended.
-void PlayScript(int socket, int wakeFd, const Script& script, ConnectionRecord& record,
-                const RunnerSettings& settings);
+// once `wake` becomes readable (the server is stopping). Marks the record ended.
+void PlayScript(sockets::Socket socket, sockets::Socket wake, const Script& script,
+                ConnectionRecord& record, const RunnerSettings& settings);
 
 }  // namespace vrk::testing

@@ -1,27 +1,8 @@
 #include "tools/scripted_server/scripted_server.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <system_error>
-
 #include "tools/scripted_server/script_runner.h"
 
 namespace vrk::testing {
-
-namespace {
-
-[[noreturn]] void ThrowErrno(const char* what) {
-  throw std::system_error(errno, std::generic_category(), what);
-}
-
-}  // namespace
 
 ConnectionPlan ConnectionPlan::Sequence(std::vector<Script> scripts) {
   ConnectionPlan plan;
@@ -55,45 +36,25 @@ const Script* ConnectionPlan::For(std::size_t index) const {
 
 ScriptedServer::ScriptedServer(ConnectionPlan plan, ServerOptions options)
     : plan_(std::move(plan)), options_(options) {
-  int wake[2];
-  if (::pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0) ThrowErrno("pipe2");
+  sockets::Socket wake[2];
+  sockets::MakePair(wake);
   wakeRead_ = wake[0];
   wakeWrite_ = wake[1];
-
-  listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (listener_ < 0) {
-    const int error = errno;
-    ::close(wakeRead_);
-    ::close(wakeWrite_);
-    errno = error;
-    ThrowErrno("socket");
+  try {
+    listener_ = sockets::ListenLoopback(options_.port, plan_.Backlog(), port_);
+  } catch (...) {
+    sockets::Close(wakeRead_);
+    sockets::Close(wakeWrite_);
+    throw;
   }
-  const int yes = 1;
-  ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(options_.port);
-  socklen_t length = sizeof address;
-  if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(listener_, plan_.Backlog()) != 0 ||
-      ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    const int error = errno;
-    ::close(listener_);
-    ::close(wakeRead_);
-    ::close(wakeWrite_);
-    errno = error;
-    ThrowErrno("listening on 127.0.0.1");
-  }
-  port_ = ntohs(address.sin_port);
   if (plan_.Accepts()) acceptor_ = std::thread([this] { AcceptLoop(); });
 }
 
 ScriptedServer::~ScriptedServer() {
   Stop();
-  ::close(listener_);
-  ::close(wakeRead_);
-  ::close(wakeWrite_);
+  sockets::Close(listener_);
+  sockets::Close(wakeRead_);
+  sockets::Close(wakeWrite_);
 }
 
 void ScriptedServer::Stop() {
@@ -103,9 +64,9 @@ void ScriptedServer::Stop() {
     if (stopping_) return;
     stopping_ = true;
   }
-  // The pipe is never read, so every poll that includes it returns from now on.
+  // The wake socket is never read, so every wait that includes it returns from now on.
   const char byte = 1;
-  [[maybe_unused]] const ssize_t ignored = ::write(wakeWrite_, &byte, 1);
+  sockets::Send(wakeWrite_, &byte, 1);
   if (acceptor_.joinable()) acceptor_.join();
   {
     std::lock_guard lock(mutex_);
@@ -120,29 +81,28 @@ std::string ScriptedServer::Url(std::string_view path) const {
 }
 
 void ScriptedServer::AcceptLoop() {
-  pollfd fds[2] = {{listener_, POLLIN, 0}, {wakeRead_, POLLIN, 0}};
   for (;;) {
-    fds[0].revents = fds[1].revents = 0;
-    if (::poll(fds, 2, -1) < 0 && errno != EINTR) return;
-    if (fds[1].revents != 0) return;
-    if (fds[0].revents == 0) continue;
-    const int socket = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (socket < 0) {
-      // Out of descriptors: give the running connections a moment to release some.
-      if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-        pollfd wake{wakeRead_, POLLIN, 0};
-        if (::poll(&wake, 1, 50) > 0) return;
+    sockets::Watch watches[2] = {{listener_, true, false}, {wakeRead_, true, false}};
+    if (sockets::Wait(watches, 2, -1) < 0) return;
+    if (watches[1].readable) return;
+    if (!watches[0].readable) continue;
+    sockets::Error error = sockets::Error::kNone;
+    const sockets::Socket socket = sockets::Accept(listener_, error);
+    if (socket == sockets::kNone) {
+      // Out of descriptors or buffers: give the running connections a moment to release some.
+      if (error == sockets::Error::kOther) {
+        sockets::Watch wake{wakeRead_, true, false};
+        if (sockets::Wait(&wake, 1, 50) > 0) return;
       }
       continue;
     }
-    const int yes = 1;
-    ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+    sockets::SetNoDelay(socket);
     ReapFinished();
     StartConnection(socket);
   }
 }
 
-void ScriptedServer::StartConnection(int socket) {
+void ScriptedServer::StartConnection(sockets::Socket socket) {
   auto record = std::make_shared<ConnectionRecord>(options_.recordLimit);
   auto finished = std::make_shared<std::atomic<bool>>(false);
   std::lock_guard lock(mutex_);
@@ -150,7 +110,7 @@ void ScriptedServer::StartConnection(int socket) {
   records_.push_back(record);
   accepted_.notify_all();
   if (script == nullptr) {
-    ::close(socket);
+    sockets::Close(socket);
     record->MarkEnded();
     return;
   }

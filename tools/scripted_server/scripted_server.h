@@ -16,6 +16,7 @@
 
 #include "tools/scripted_server/connection_record.h"
 #include "tools/scripted_server/script.h"
+#include "tools/scripted_server/socket_shim.h"
 
 namespace vrk::testing {
 
@@ -99,16 +100,16 @@ class ScriptedServer {
   };
 
   void AcceptLoop();
-  void StartConnection(int socket);
+  void StartConnection(sockets::Socket socket);
   void ReapFinished();
   std::shared_ptr<ConnectionRecord> Record(std::size_t connection) const;
   std::shared_ptr<ConnectionRecord> AwaitRecord(std::size_t connection, Milliseconds timeout) const;
 
   const ConnectionPlan plan_;
   const ServerOptions options_;
-  int listener_ = -1;
-  int wakeRead_ = -1;
-  int wakeWrite_ = -1;
+  sockets::Socket listener_ = sockets::kNone;
+  sockets::Socket wakeRead_ = sockets::kNone;
+  sockets::Socket wakeWrite_ = sockets::kNone;
   std::uint16_t port_ = 0;
 
   mutable std::mutex mutex_;

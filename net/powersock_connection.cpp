@@ -1,0 +1,180 @@
+// TPowersock: name resolution, connecting, closing and the notifications.
+#include <cstring>
+
+#include "net/Psock.h"
+#include "net/message_wait.h"
+#include "net/scope_exit.h"
+
+namespace vrk {
+
+void TPowersock::ResolveHost() {
+  ReportStatus(8, "Resolve Host");
+  const Text& name = Proxy.IsEmpty() ? Host : Proxy;
+  const std::size_t length = name.Length() < kChunk ? name.Length() : kChunk;
+  std::memcpy(TransferBuffer, name.c_str(), length);
+  TransferBuffer[length] = 0;
+  const auto dotted = inet_addr(TransferBuffer);
+  if (dotted != INADDR_NONE) {
+    RemoteAddress.sin_addr.s_addr = dotted;
+    return;
+  }
+  RemoteAddress.sin_addr.s_addr = 0;
+  TimerOn();
+  WaitSignal = false;
+  {
+    ScopeExit endLookup([this] {
+      // A reply that did not come must not write into the buffer later.
+      if (lookupTask_ != nullptr) WSACancelAsyncRequest(lookupTask_);
+      lookupTask_ = nullptr;
+      TimerOff();
+    });
+    lookupTask_ = WSAAsyncGetHostByName(NotifyWindow, kHostLookupMessage, TransferBuffer,
+                                        HostEntryBuffer.get(), MAXGETHOSTSTRUCT);
+    if (lookupTask_ == nullptr) {
+      // Not even started: no reply will come, so it counts as a failed one.
+      LastEventOk = false;
+      WaitSignal = true;
+    }
+    while (!WaitSignal && !TimedOut && !CancelRequested) {
+      WaitForMessage(kShortWaitMs);
+      PumpMessages();
+    }
+  }
+  if (TimedOut) throw ESockError("Host Lookup Timed Out");
+  if (CancelRequested) throw ESockError("Host Lookup Canceled");
+  if (!LastEventOk) throw ESockError("Host Lookup Failed");
+  const auto* entry = reinterpret_cast<const hostent*>(HostEntryBuffer.get());
+  if (entry->h_addr_list != nullptr && entry->h_addr_list[0] != nullptr) {
+    std::memcpy(&RemoteAddress.sin_addr.s_addr, entry->h_addr_list[0], 4);
+  }
+  OnHostResolved(this);
+}
+
+void TPowersock::Connect() {
+  ReportStatus(8, "Connecting");
+  CancelRequested = false;
+  if (Connected) throw ESockError("Already connected");
+  for (int retries = 0;; ++retries) {
+    try {
+      ResolveHost();
+    } catch (const ESockError& error) {
+      if (error.Message() == "Host Lookup Timed Out" || error.Message() == "Host Lookup Canceled") {
+        throw;
+      }
+      RemoteAddress.sin_addr.s_addr = 0;
+    }
+    if (RemoteAddress.sin_addr.s_addr != 0) break;
+    if (retries > 0 || !OnInvalidHost.Assigned()) throw ESockError("Null Remote Address");
+    bool handled = false;
+    OnInvalidHost(handled);
+    if (!handled) throw ESockError("Null Remote Address");
+  }
+  RemoteAddress.sin_family = AF_INET;
+  RemoteAddress.sin_port =
+      htons(static_cast<std::uint16_t>((Proxy.IsEmpty() ? Port : ProxyPort) & 0xFFFF));
+  WaitSignal = false;
+  LastEventOk = true;
+  connectSignaled_ = false;
+  if (connect(SocketHandle, reinterpret_cast<const sockaddr*>(&RemoteAddress),
+              sizeof RemoteAddress) == SOCKET_ERROR) {
+    Text ignored;
+    CheckSocketError(WSAEWOULDBLOCK, ignored);
+  }
+  TimerOn();
+  {
+    ScopeExit off([this] { TimerOff(); });
+    // A peer that closes at once clears Connected again in the very pump that set it.
+    while (!Connected && !connectSignaled_ && !TimedOut && !CancelRequested && LastEventOk) {
+      WaitForMessage(kShortWaitMs);
+      PumpMessages();
+    }
+  }
+  if (!TimedOut && !CancelRequested && LastEventOk) return;
+  OnConnectionFailed(this);
+  if (TimedOut) throw ESockError("Connection Timed out");
+  if (CancelRequested) throw ESockError("Connection Canceled");
+  throw ESockError("Connection Failed");
+}
+
+void TPowersock::Disconnect() {
+  ReportStatus(8, "Disconnecting");
+  RequestCloseSocket();
+}
+
+void TPowersock::RequestCloseSocket() {
+  ReportStatus(4, "Request Close Socket");
+  Connected = false;
+  if (SocketHandle == kNoSocket) return;
+  if (closesocket(SocketHandle) == SOCKET_ERROR) {
+    Text ignored;
+    CheckSocketError(WSAEWOULDBLOCK, ignored);
+    return;
+  }
+  SocketHandle = kNoSocket;
+  // The fresh socket is there even when the handler raises.
+  ScopeExit reopen([this] {
+    if (!ClosingForGood) SocketHandle = OpenSocket(IPPROTO_IP);
+  });
+  if (!destroying_) OnDisconnect(this);
+}
+
+bool TPowersock::DataAvailable() {
+  ReportStatus(8, "Data Available");
+  // Not into TransferBuffer: a send in progress keeps its data there across the pump.
+  char probe;
+  return recv(SocketHandle, &probe, 1, MSG_PEEK) >= 1;
+}
+
+void TPowersock::HandleNotification(TNotificationMessage& Message) {
+  // Replies of lookups given up, and events of other or earlier sockets, are not ours.
+  if (Message.Msg == kHostLookupMessage &&
+      (lookupTask_ == nullptr || reinterpret_cast<HANDLE>(Message.WParam) != lookupTask_)) {
+    return;
+  }
+  if (Message.Msg == kSocketEventMessage && Message.WParam != SocketHandle) return;
+  LastEventOk = WSAGETSELECTERROR(Message.LParam) == 0;
+  try {
+    if (Message.Msg == kSocketEventMessage) {
+      switch (WSAGETSELECTEVENT(Message.LParam)) {
+        case FD_READ:
+          try {
+            OnDataReady(this);
+          } catch (...) {
+          }
+          break;
+        case FD_ACCEPT:
+          Connected = true;
+          WaitSignal = true;  // opens the wait of Accept
+          OnAccept(this);
+          break;
+        case FD_CONNECT:
+          if (LastEventOk) {
+            Connected = true;
+            connectSignaled_ = true;
+            OnConnect(this);
+          }
+          break;
+        case FD_CLOSE: {
+          // A broken connection stays for the reader, whose next call reports the error:
+          // closing here would pass it off as the end of the data. Unread data stays too.
+          if (!LastEventOk) break;
+          ReportStatus(8, "Data Available");
+          char probe;
+          const int peeked = recv(SocketHandle, &probe, 1, MSG_PEEK);
+          if (peeked == 0 || (peeked < 0 && WSAGetLastError() == WSAEWOULDBLOCK)) {
+            RequestCloseSocket();
+          }
+          break;
+        }
+        default:
+          break;
+      }
+    } else if (Message.Msg == kHostLookupMessage) {
+      lookupTask_ = nullptr;
+      WaitSignal = true;
+    }
+  } catch (...) {
+  }
+}
+
+}  // namespace vrk

@@ -1,0 +1,147 @@
+// TPowersock: reading lines and capturing the data until the peer closes.
+#include <cstring>
+
+#include "framework/streams.h"
+#include "net/Psock.h"
+#include "net/message_wait.h"
+#include "net/scope_exit.h"
+#include "net/wrapping_add.h"
+
+namespace vrk {
+
+void TPowersock::PumpAfterReceive(bool wouldBlock) {
+  if (wouldBlock) WaitForMessage(kReceiveWaitMs);
+  PumpMessages();
+}
+
+void TPowersock::TakeLineBytes(Text& line, std::size_t from, std::size_t count) {
+  line.SetLength(from + count);
+  char* into = line.UniqueData() + from;
+  std::size_t got = 0;
+  // The bytes were peeked, so they are there; the loop only guards against short reads.
+  while (got < count) {
+    const int received = recv(SocketHandle, into + got, static_cast<int>(count - got), 0);
+    if (received > 0) {
+      got += static_cast<std::size_t>(received);
+    } else if (received == 0) {
+      break;
+    } else {
+      Text ignored;
+      CheckSocketError(WSAEWOULDBLOCK, ignored);
+      if (WSAGetLastError() != WSAEWOULDBLOCK) break;
+      WaitForMessage(kShortWaitMs);
+    }
+  }
+  if (got < count) line.SetLength(from + got);
+}
+
+void TPowersock::ReadLn(Text& Line) {
+  ReportStatus(8, "ReadLn");
+  TimerOn();
+  ScopeExit off([this] { TimerOff(); });
+  Line = Text();
+  std::size_t taken = 0;
+  for (;;) {
+    // The line must fit the buffer: what was taken plus what a peek may still bring.
+    if (taken >= kChunk) throw ESockError("Line too long for ReadLn");
+    const int peeked =
+        recv(SocketHandle, TransferBuffer + taken, static_cast<int>(kChunk - taken), MSG_PEEK);
+    bool wouldBlock = false;
+    if (peeked == 0) {
+      Line = Text();
+      return;
+    }
+    if (peeked > 0) {
+      const char* start = TransferBuffer + taken;
+      const void* feed = std::memchr(start, '\n', static_cast<std::size_t>(peeked));
+      if (feed != nullptr) {
+        if (CancelRequested) RaiseAbort("Socket readln aborted");
+        const std::size_t end = static_cast<std::size_t>(static_cast<const char*>(feed) - start) + taken;
+        TakeLineBytes(Line, taken, end + 1 - taken);
+        return;
+      }
+      TakeLineBytes(Line, taken, static_cast<std::size_t>(peeked));
+      taken = Line.Length();
+    } else {
+      LastErrorNo = WSAGetLastError();
+      if (LastErrorNo == WSAENOTCONN) {
+        // The close notification replaced the socket: the peer has gone.
+        if (CancelRequested) RaiseAbort("Socket readln aborted");
+        Line = Text();
+        return;
+      }
+      Text ignored;
+      CheckSocketError(WSAEWOULDBLOCK, ignored);
+      wouldBlock = true;
+    }
+    PumpAfterReceive(wouldBlock);
+    if (CancelRequested) RaiseAbort("Socket readln aborted");
+  }
+}
+
+void TPowersock::CaptureFile(const Text& FileName) {
+  ReportStatus(8, "CaptureFile");
+  BytesRecvd = 0;
+  TimerOn();
+  ScopeExit off([this] { TimerOff(); });
+  {
+    TFileStream file(FileName, TFileMode::Create);
+    while (!CancelRequested) {
+      const int received = recv(SocketHandle, TransferBuffer, static_cast<int>(kChunk), 0);
+      bool wouldBlock = false;
+      if (received > 0) {
+        file.WriteBuffer(TransferBuffer, received);
+        BytesRecvd = WrappingAdd(BytesRecvd, received);
+        OnPacketRecvd(this);
+        TimerOn();
+      } else if (received == 0) {
+        break;
+      } else {
+        LastErrorNo = WSAGetLastError();
+        if (LastErrorNo == WSAENOTCONN) break;
+        Text ignored;
+        CheckSocketError(WSAEWOULDBLOCK, ignored);
+        wouldBlock = true;
+      }
+      PumpAfterReceive(wouldBlock);
+    }
+    file.Flush();
+  }
+  if (CancelRequested) RaiseAbort("Socket send aborted");
+}
+
+void TPowersock::CaptureString(Text& Captured, std::int32_t Count) {
+  ReportStatus(8, "Capture String");
+  Captured = Text();
+  BytesRecvd = 0;
+  TimerOn();
+  ScopeExit off([this] { TimerOff(); });
+  while (!CancelRequested &&
+         (Count == -1 || static_cast<long long>(Captured.Length()) < static_cast<long long>(Count))) {
+    const int received = recv(SocketHandle, TransferBuffer, static_cast<int>(kChunk), 0);
+    bool wouldBlock = false;
+    if (received == 0) break;
+    if (received > 0) {
+      // Doubling keeps the copies of regrowth to about the size of the data, and each
+      // append costs its chunk only.
+      const std::size_t needed = Captured.Length() + static_cast<std::size_t>(received);
+      if (Captured.Capacity() < needed) {
+        Captured.Reserve(needed > 2 * Captured.Capacity() ? needed : 2 * Captured.Capacity());
+      }
+      Captured.Append(TransferBuffer, static_cast<std::size_t>(received));
+      BytesRecvd = WrappingAdd(BytesRecvd, received);
+      OnPacketRecvd(this);
+      TimerOn();
+    } else {
+      LastErrorNo = WSAGetLastError();
+      if (LastErrorNo == WSAENOTCONN) break;
+      Text ignored;
+      CheckSocketError(WSAEWOULDBLOCK, ignored);
+      wouldBlock = true;
+    }
+    PumpAfterReceive(wouldBlock);
+  }
+  if (CancelRequested) RaiseAbort("Socket capture aborted");
+}
+
+}  // namespace vrk

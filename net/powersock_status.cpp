@@ -1,0 +1,73 @@
+// TPowersock: status reports, platform errors, the time-out and cancellation.
+#include "net/Psock.h"
+#include "net/sock_errors.h"
+
+namespace vrk {
+
+void TPowersock::ReportStatus(std::uint8_t Level, const Text& Status) {
+  if (static_cast<std::int32_t>(Level) > ReportLevel) return;
+  try {
+    StatusText = Status;
+    if (!destroying_) {
+      const Text status = StatusText;
+      OnStatus(this, status);
+    }
+  } catch (...) {
+  }
+}
+
+void TPowersock::CheckSocketError(std::uint16_t Tolerated, Text& Message) {
+  const int code = WSAGetLastError();
+  LastErrorNo = code;
+  if (code != Tolerated && code > WSABASEERR) {
+    Text message;
+    LookupErrorMessage(static_cast<std::uint16_t>(code), message);
+    OnSocketError(this, static_cast<std::uint16_t>(code), message);
+    throw ESockError(message);
+  }
+  Message = Text();
+}
+
+void TPowersock::LookupErrorMessage(std::uint16_t Code, Text& Message) {
+  ReportStatus(8, "Looking Up Error Message");
+  Message = SocketErrorMessage(Code);
+}
+
+void TPowersock::TimerOn() {
+  ReportStatus(8, "Timer On");
+  TimedOut = false;
+  if (TimeOut < 0) throw Exception("TimeOut must not be negative");
+  if (SocketTimer == nullptr) return;
+  SocketTimer->SetInterval(static_cast<std::uint32_t>(TimeOut));
+  SocketTimer->SetEnabled(true);
+}
+
+void TPowersock::TimerOff() {
+  ReportStatus(8, "Timer Off");
+  if (SocketTimer != nullptr) SocketTimer->SetEnabled(false);
+}
+
+void TPowersock::TimerTriggered(TObject*) {
+  ReportStatus(8, "Timer Triggered");
+  TimerOff();
+  TimedOut = true;
+  WaitSignal = true;
+  Abort();
+}
+
+void TPowersock::Cancel() {
+  ReportStatus(8, "Canceling");
+  CancelRequested = true;
+}
+
+void TPowersock::Abort() {
+  ReportStatus(8, "Abort");
+  Cancel();
+}
+
+void TPowersock::RaiseAbort(const char* message) {
+  CancelRequested = false;
+  throw EAbortError(message);
+}
+
+}  // namespace vrk
