@@ -121,6 +121,7 @@ class TPowersock : public TComponent {
  protected:
   void ResolveHost();
   void RequestCloseSocket();
+  void DiscardQueuedEvents(SOCKET closed);
   void TimerOn();
   void TimerOff();
   void TimerTriggered(TObject* Sender);

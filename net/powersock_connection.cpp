@@ -1,5 +1,6 @@
 // TPowersock: name resolution, connecting, closing and the notifications.
 #include <cstring>
+#include <vector>
 
 #include "net/Psock.h"
 #include "net/message_wait.h"
@@ -105,17 +106,33 @@ void TPowersock::RequestCloseSocket() {
   ReportStatus(4, "Request Close Socket");
   Connected = false;
   if (SocketHandle == kNoSocket) return;
-  if (closesocket(SocketHandle) == SOCKET_ERROR) {
+  const SOCKET closed = SocketHandle;
+  if (closesocket(closed) == SOCKET_ERROR) {
     Text ignored;
     CheckSocketError(WSAEWOULDBLOCK, ignored);
     return;
   }
   SocketHandle = kNoSocket;
+  DiscardQueuedEvents(closed);
   // The fresh socket is there even when the handler raises.
   ScopeExit reopen([this] {
     if (!ClosingForGood) SocketHandle = OpenSocket(IPPROTO_IP);
   });
   if (!destroying_) OnDisconnect(this);
+}
+
+// Events posted for a socket before it was closed stay queued, and Winsock hands the
+// same handle to the next socket at once: they must not reach the fresh socket.
+void TPowersock::DiscardQueuedEvents(SOCKET closed) {
+  if (NotifyWindow == nullptr) return;
+  std::vector<MSG> others;
+  MSG msg;
+  while (PeekMessageA(&msg, NotifyWindow, kSocketEventMessage, kSocketEventMessage, PM_REMOVE)) {
+    if (msg.wParam != closed) others.push_back(msg);
+  }
+  for (const MSG& other : others) {
+    PostMessageA(other.hwnd, other.message, other.wParam, other.lParam);
+  }
 }
 
 bool TPowersock::DataAvailable() {

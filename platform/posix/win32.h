@@ -88,6 +88,7 @@ using PHKEY = HKEY*;
 #define ERROR_CLASS_ALREADY_EXISTS 1410L
 #define ERROR_CLASS_DOES_NOT_EXIST 1411L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_CLIPBOARD_NOT_OPEN 1418L
 
 struct POINT {
   LONG x;
@@ -398,3 +399,17 @@ DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languag
 
 // Windows Sockets 1.1 subset.
 #include "platform/posix/winsock.h"
+
+// Locale-aware text comparison. The emulated user locale is the C/UTF-8 one: bytes compare
+// as unsigned values and NORM_IGNORECASE folds the ASCII letters only.
+using LCID = DWORD;
+#define LOCALE_USER_DEFAULT 0x0400
+#define LOCALE_SYSTEM_DEFAULT 0x0800
+#define NORM_IGNORECASE 0x00000001
+#define CSTR_LESS_THAN 1
+#define CSTR_EQUAL 2
+#define CSTR_GREATER_THAN 3
+// A count of -1 measures a zero-terminated text. Returns 0 with ERROR_INVALID_PARAMETER
+// for a null text or a count below -1.
+int CompareStringA(LCID locale, DWORD flags, LPCSTR first, int firstCount, LPCSTR second,
+                   int secondCount);

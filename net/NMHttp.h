@@ -1,0 +1,129 @@
+// NMHttp: TNMHTTP, the HTTP/1.0 client built on the socket component. One call of a
+// request operation runs a whole transaction on the caller's thread: it splits the URL,
+// builds and sends the request head (and body), reads the response head and body,
+// raises the outcome events and follows redirections, one connection per exchange.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "framework/component.h"
+#include "framework/events.h"
+#include "framework/text.h"
+#include "net/Psock.h"
+
+namespace vrk {
+
+class TExStringList;
+
+// The kind of the current request, one byte.
+enum CmdType : std::uint8_t {
+  ctGet = 0,
+  ctOptions = 1,
+  ctHead = 2,
+  ctPost = 3,
+  ctPut = 4,
+  ctPatch = 5,
+  ctCopy = 6,
+  ctMove = 7,
+  ctDelete = 8,
+  ctLink = 9,
+  ctUnlink = 10,
+  ctTrace = 11,
+  ctOther = 12,
+};
+
+// The request word with its trailing blank; empty for ctOther, which has no request line.
+const char* RequestWord(CmdType Cmd) noexcept;
+// True for the kinds that send a body and announce its length.
+bool CarriesRequestData(CmdType Cmd) noexcept;
+
+// The caller's optional request fields.
+class THeaderInfo : public TPersistent {
+ public:
+  Text LocalMailAddress;
+  Text LocalProgram;
+  Text Cookie;  // also written when a redirection brings a cookie
+  Text Referer;
+  Text UserId;
+  Text Password;
+};
+
+using TResultEvent = TEvent<void(CmdType Cmd)>;
+
+class TNMHTTP : public TPowersock {
+ public:
+  // Redirection responses one call follows at most before it gives up.
+  static constexpr int kMaxRedirections = 20;
+
+  explicit TNMHTTP(TComponent* owner);
+  ~TNMHTTP() override;
+
+  // Stored in forms (besides the socket component's OnPacketRecvd, OnPacketSent,
+  // Proxy and ProxyPort).
+  Text Body = "Default.htm";   // the body, or the name of its file under InputFileMode
+  Text Header = "Head.txt";    // the head, or the name of its file under OutputFileMode
+  // Owned; assigning another instance frees the one held before.
+  std::unique_ptr<THeaderInfo> HeaderInfo;
+  bool InputFileMode = false;   // the response body goes to the file named by Body
+  bool OutputFileMode = false;  // request data names a file; the head goes to Header's file
+  TNotifyEvent OnAboutToSend;
+  TResultEvent OnSuccess;
+  TResultEvent OnFailure;
+  THandlerEvent OnRedirect;
+  TNotifyEvent OnAuthenticationNeeded;
+
+  // Held, not stored.
+  Text CurrentURL;
+  CmdType CurrentCommand = ctGet;
+  Text RequestData;
+  Text TargetURI;
+  Text RequestPath;
+  std::unique_ptr<TExStringList> RequestHead;
+  Text LastLocation;
+  Text LastCookie;
+  bool EncodePostData = true;
+
+  // Ends a pending wait of the socket component and cancels the running operation.
+  void Abort() override;
+
+  virtual void PerformRequest();
+  virtual void ParseURL();
+  virtual void BuildRequest();
+  virtual void ReadResponseHead();
+  virtual void SendRequest();
+  virtual void Options(const Text& URL);
+  virtual void Get(const Text& URL);
+  virtual void Post(const Text& URL, const Text& PostData);
+  virtual void Put(const Text& URL, const Text& PutData);
+  virtual void Head(const Text& URL);
+  virtual void Patch(const Text& URL, const Text& PatchData);
+  virtual void Delete(const Text& URL);
+  virtual void Trace(const Text& URL, const Text& TraceData);
+  virtual void Copy(const Text& URL, const Text& ToURI);
+  virtual void Move(const Text& URL, const Text& ToURI);
+  virtual void Link(const Text& URL, const Text& LinkText);
+  virtual void Unlink(const Text& URL, const Text& LinkText);
+  virtual void OtherRequest(const Text& URL, const Text& Data);
+
+ protected:
+  // The body of the current response, into Body or into the file it names.
+  void ReceiveBody();
+
+ private:
+  // Stores the URL and kind and runs the transaction.
+  void Request(const Text& URL, CmdType Cmd);
+  // One exchange; returns the status of its response.
+  std::int16_t Exchange();
+  // Every byte of `data`, zero bytes and any length included.
+  void SendWhole(const Text& data);
+  // "Basic " and the Base64 of UserId:Password.
+  Text BasicCredentials() const;
+  // A response that keeps its connection open, with a length that ends its body.
+  bool BodyEndsByLength() const noexcept { return keepAlive_ && lengthAnnounced_; }
+
+  bool keepAlive_ = false;        // a Connection or Proxy-Connection line said keep-alive
+  bool lengthAnnounced_ = false;  // a Content-Length line carried a usable number
+};
+
+}  // namespace vrk

@@ -1,0 +1,67 @@
+// TNMHTTP::PerformRequest: the exchanges of one call, their outcome and redirections.
+#include "framework/exceptions.h"
+#include "net/NMHttp.h"
+
+namespace vrk {
+
+namespace {
+
+bool IsRedirection(std::int16_t status) { return status >= 300 && status <= 399; }
+
+}  // namespace
+
+std::int16_t TNMHTTP::Exchange() {
+  ParseURL();
+  BuildRequest();
+  OnAboutToSend(this);
+  std::int16_t status = 0;
+  try {
+    Connect();
+    SendRequest();
+    ReplyNumber = 0;
+    ReadResponseHead();
+    ReceiveBody();
+    status = ReplyNumber;
+    if (status < 300) {
+      OnSuccess(CurrentCommand);
+      ReportStatus(2, "Transaction Completed");
+    } else if (status >= 400) {
+      OnFailure(CurrentCommand);
+    } else if (status <= 302) {
+      CurrentURL = LastLocation;
+    }
+  } catch (...) {
+    // The failure that ended the exchange is the one to pass on.
+    try {
+      Disconnect();
+    } catch (...) {
+    }
+    throw;
+  }
+  Disconnect();
+  return status;
+}
+
+void TNMHTTP::PerformRequest() {
+  int redirections = 0;
+  for (;;) {
+    const std::int16_t status = Exchange();
+    if (IsRedirection(status)) {
+      bool handled = false;
+      if (!LastCookie.IsEmpty()) HeaderInfo->Cookie = LastCookie;
+      OnRedirect(handled);
+      if (handled) return;
+      // A bare relative Location names a resource on the host of the exchange that ended;
+      // an empty one stays empty so that the next exchange reports "Empty URL".
+      if (!CurrentURL.IsEmpty() && CurrentURL.Pos("/") == 0) {
+        CurrentURL = "http://" + Host + "/" + CurrentURL;
+      }
+    }
+    if (status == 401) OnAuthenticationNeeded(this);
+    if (!IsRedirection(status)) return;
+    // Chains that loop, and 303-399 answers that repeat the same request, end here.
+    if (++redirections >= kMaxRedirections) throw Exception("Too many redirections");
+  }
+}
+
+}  // namespace vrk
