@@ -18,7 +18,7 @@ void ShowBox(const char* text, const char* caption, UINT icon) {
 }
 }  // namespace
 
-TMain::TMain(TComponent* owner) : TForm(owner), Edit1(nullptr) { LoadLayout(); }
+TMain::TMain(TComponent* owner) : TForm(owner), Edit1(nullptr), NMHTTP1(nullptr) { LoadLayout(); }
 
 void TMain::LoadLayout() {
   SetName("Main");
@@ -36,6 +36,17 @@ void TMain::LoadLayout() {
   Edit1->Top = 0;
   Edit1->Width = 65;
   Edit1->Height = 21;
+
+  NMHTTP1 = new TNMHTTP(this);
+  NMHTTP1->SetName("NMHTTP1");
+  NMHTTP1->Port = 0;
+  NMHTTP1->ReportLevel = 0;
+  NMHTTP1->Body = "Default.htm";
+  NMHTTP1->Header = "Head.txt";
+  NMHTTP1->InputFileMode = false;
+  NMHTTP1->OutputFileMode = false;
+  NMHTTP1->ProxyPort = 0;
+  NMHTTP1->OnSuccess = Bind(this, &TMain::NMHTTP1Success);
 
   OnCreate = Bind(this, &TMain::FormCreate);
   OnShow = Bind(this, &TMain::FormShow);

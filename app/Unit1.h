@@ -4,18 +4,29 @@
 #include "framework/edit.h"
 #include "framework/forms.h"
 #include "framework/text.h"
+#include "net/NMHttp.h"
+#include "platform/winapi.h"
 
 namespace vrk {
+
+struct DeliveryParameters;
 
 class TMain : public TForm {
  public:
   explicit TMain(TComponent* owner);
 
-  // Owned by the form. NMHTTP1, the HTTP client, takes its place beside Edit1.
+  // Owned by the form.
   TEdit* Edit1;
+  TNMHTTP* NMHTTP1;
 
   void FormCreate(TObject* Sender);
   void FormShow(TObject* Sender);
+  void NMHTTP1Success(CmdType Cmd);
+
+  // The success handler's work: the fetched body into Edit1, then on to the receiving
+  // program, a file or the clipboard, as parameters 2 to 7 of the command line say.
+  void DeliverText(const Text& body);
+  void DeliverText(const Text& body, const DeliveryParameters& parameters);
 
  protected:
   const char* WindowClassName() const override { return "TMain"; }
@@ -33,6 +44,9 @@ class TMain : public TForm {
   Text ip_;
   int port_ = 0;
   Text binaryEndings_;
+  // Found by the last delivery; cleared when the next one starts.
+  HWND receivingProgram_ = nullptr;
+  HWND receivingControl_ = nullptr;
 };
 
 extern TMain* Main;

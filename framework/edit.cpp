@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "framework/exceptions.h"
 #include "framework/forms.h"
 
 namespace vrk {
@@ -60,6 +61,15 @@ HWND TEdit::Handle() {
 
 void TEdit::SelectAll() { SendMessageA(Handle(), EM_SETSEL, 0, static_cast<LPARAM>(-1)); }
 
-void TEdit::CopyToClipboard() { SendMessageA(Handle(), WM_COPY, 0, 0); }
+void TEdit::CopyToClipboard() {
+  HWND window = Handle();
+  // WM_COPY has no result: a clipboard that cannot be reached shows only in the last error,
+  // and the user must hear of it rather than find the old clipboard content later.
+  SetLastError(ERROR_SUCCESS);
+  SendMessageA(window, WM_COPY, 0, 0);
+  if (GetLastError() == ERROR_CLIPBOARD_NOT_OPEN) {
+    throw Exception("Cannot copy the text to the clipboard: no clipboard can be reached");
+  }
+}
 
 }  // namespace vrk

@@ -31,6 +31,7 @@ class TEdit : public TComponent {
   void CreateWindowIn(HWND parentWindow);
 
   void SelectAll();
+  // The selection onto the clipboard; raises Exception when no clipboard can be reached.
   void CopyToClipboard();
 
  private:

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/posix/clipboard.h"
 #include "platform/posix/message_queue.h"
 #include "platform/posix/window_table.h"
 
@@ -90,6 +91,18 @@ LRESULT CALLBACK EditProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
       if (lParam) *reinterpret_cast<DWORD*>(lParam) = static_cast<DWORD>(entry->selectionEnd);
       return static_cast<LRESULT>((static_cast<DWORD>(entry->selectionEnd) << 16) |
                                   (static_cast<DWORD>(entry->selectionStart) & 0xFFFF));
+    case WM_COPY: {
+      // As on Windows, an empty selection leaves the clipboard alone. A clipboard that
+      // cannot be reached is told through the last error (PutTextOnClipboard sets it).
+      LONG length = static_cast<LONG>(entry->text.size());
+      LONG start = std::min(entry->selectionStart, length);
+      LONG end = std::min(entry->selectionEnd, length);
+      if (start < end) {
+        PutTextOnClipboard(entry->text.substr(static_cast<std::size_t>(start),
+                                              static_cast<std::size_t>(end - start)));
+      }
+      return 0;
+    }
     default:
       return DefWindowProcA(window, message, wParam, lParam);
   }

@@ -6,9 +6,8 @@
 
 namespace vrk::testing {
 
-// The cross-build names the executable by its host path; Wine shows the host's root as Z:.
-inline std::string BuiltExecutable() {
-  std::string path = VRK_EXECUTABLE;
+// The cross-build names its programs by their host paths; Wine shows the host's root as Z:.
+inline std::string WindowsPath(std::string path) {
   if (path.empty() || path[0] != '/') return path;
   path.insert(0, "Z:");
   for (char& c : path) {
@@ -16,6 +15,8 @@ inline std::string BuiltExecutable() {
   }
   return path;
 }
+
+inline std::string BuiltExecutable() { return WindowsPath(VRK_EXECUTABLE); }
 
 }  // namespace vrk::testing
 

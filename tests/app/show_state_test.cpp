@@ -1,6 +1,6 @@
-// vrk.exe started with the show states a shortcut or another program may ask for. "Help"
-// (capital H) is taken as a text URL, so the run shows no box and ends through its show
-// handler, which is what the show state decides about.
+// vrk.exe started with the show states a shortcut or another program may ask for. It fetches
+// a text that a loopback server answers with 404, so the run shows no box, delivers nothing
+// and ends through its show handler, which is what the show state decides about.
 #ifdef _WIN32
 #include <gtest/gtest.h>
 
@@ -9,13 +9,26 @@
 
 #include "platform/winapi.h"
 #include "tests/app/built_executable.h"
+#include "tools/scripted_server/scripted_server.h"
 
 namespace {
+
+using vrk::testing::ConnectionPlan;
+using vrk::testing::HttpRequest;
+using vrk::testing::HttpResponse;
+using vrk::testing::ScriptedServer;
+
+ScriptedServer& NotFoundServer() {
+  static ScriptedServer server(
+      ConnectionPlan::Http([](const HttpRequest&) { return HttpResponse::Text(404, ""); }));
+  return server;
+}
 
 class StartedTool {
  public:
   explicit StartedTool(WORD showState) {
-    std::string line = "\"" + vrk::testing::BuiltExecutable() + "\" Help";
+    std::string line =
+        "\"" + vrk::testing::BuiltExecutable() + "\" " + NotFoundServer().Url("/none.txt");
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;

@@ -1,0 +1,120 @@
+#include "app/text_delivery.h"
+
+#include "app/Unit1.h"
+#include "app/settings.h"
+#include "framework/edit.h"
+#include "framework/exceptions.h"
+#include "platform/command_line.h"
+#include "platform/files.h"
+#include "platform/text_rules.h"
+
+namespace vrk {
+
+namespace {
+
+constexpr std::size_t kTitlePositions = 10;
+
+// A 256-byte buffer with a maximum count of 255: at most 254 characters come back.
+Text WindowText(HWND window) {
+  char buffer[256] = {};
+  int length = GetWindowTextA(window, buffer, 255);
+  return Text(buffer, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+struct Search {
+  const Text* wanted;
+  HWND found;
+};
+
+BOOL CALLBACK MatchTitle(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<Search*>(parameter);
+  if (!SameTextBounded(WindowText(window), *search->wanted, kTitlePositions)) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+BOOL CALLBACK MatchControl(HWND window, LPARAM parameter) {
+  auto* search = reinterpret_cast<Search*>(parameter);
+  if (!SameTextIgnoreCase(WindowText(window), *search->wanted)) return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+}  // namespace
+
+DeliveryParameters DeliveryParameters::FromCommandLine() {
+  return DeliveryParameters{ParamStr(2), ParamStr(3),
+                            {ParamStr(4), ParamStr(5), ParamStr(6), ParamStr(7)}};
+}
+
+DeliveryKind ChooseDelivery(bool programFound, const Text& mode) {
+  if (programFound && mode.IsEmpty()) return DeliveryKind::Window;
+  return SameBytes(mode, "W") ? DeliveryKind::File : DeliveryKind::Clipboard;
+}
+
+HWND FindReceivingProgram(const Text& program) {
+  Search search{&program, nullptr};
+  EnumWindows(MatchTitle, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND FindReceivingControl(HWND program, const Text& control) {
+  Search search{&control, nullptr};
+  EnumChildWindows(program, MatchControl, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+void DeliverToWindow(HWND control, const Text& text) {
+  SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void DeliverToFile(const Text& name, const std::array<Text, 4>& moreWords, const Text& text) {
+  // The backup is made on the name as given, before the further words join it.
+  if (FileExists(name)) RenameFile(name, ChangeFileExt(name, ".old"));
+  Text fullName = name;
+  for (const Text& word : moreWords) {
+    if (!word.IsEmpty()) fullName = fullName + " " + word;
+  }
+  // A text received from the network must not vanish unnoticed: failures are raised.
+  HANDLE file = FileCreate(fullName);
+  if (file == INVALID_HANDLE_VALUE) {
+    throw EFileCreateError(FormatText("Cannot create file %s", {fullName}));
+  }
+  bool written = FileWrite(file, text.c_str(), text.Length());
+  FileClose(file);
+  if (!written) throw EWriteError("Stream write error");
+}
+
+void DeliverToClipboard(TEdit& holder) {
+  holder.SelectAll();
+  holder.CopyToClipboard();
+}
+
+void TMain::DeliverText(const Text& body) {
+  DeliverText(body, DeliveryParameters::FromCommandLine());
+}
+
+void TMain::DeliverText(const Text& body, const DeliveryParameters& parameters) {
+  receivingProgram_ = nullptr;
+  receivingControl_ = nullptr;
+  Edit1->SetText(body);
+  receivingProgram_ = FindReceivingProgram(ProgramSetting);
+
+  switch (ChooseDelivery(receivingProgram_ != nullptr, parameters.Mode)) {
+    case DeliveryKind::Window:
+      receivingControl_ = FindReceivingControl(receivingProgram_, EditSetting);
+      // A program without the control gets nothing, and the form stays as it is.
+      if (receivingControl_ == nullptr) return;
+      DeliverToWindow(receivingControl_, Edit1->GetText());
+      break;
+    case DeliveryKind::File:
+      DeliverToFile(TargetFileName(parameters.FileName), parameters.MoreWords, Edit1->GetText());
+      break;
+    case DeliveryKind::Clipboard:
+      DeliverToClipboard(*Edit1);
+      break;
+  }
+  Close();
+}
+
+}  // namespace vrk

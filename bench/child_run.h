@@ -1,0 +1,24 @@
+// Runs one command as a child process and reports its wall time and peak resident memory.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vrk::bench {
+
+struct ChildResult {
+  bool finished = false;  // exited by itself, with status 0, before the deadline
+  double seconds = 0;
+  long peakKiB = 0;  // ru_maxrss of the child
+};
+
+// Blocks SIGCHLD in the calling thread so that children can be awaited with a deadline;
+// call once before the first Run.
+void PrepareToRunChildren();
+
+// Standard input, output and error go to /dev/null. Variables named *_proxy are left out
+// of the child's environment: every fetch here is meant for loopback.
+// A child still running after timeoutSeconds is killed.
+ChildResult Run(const std::vector<std::string>& command, double timeoutSeconds);
+
+}  // namespace vrk::bench

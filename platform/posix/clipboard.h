@@ -1,0 +1,13 @@
+// The desktop's clipboard, reached through its command-line tools.
+#pragma once
+
+#include <string>
+
+namespace vrk_posix {
+
+// Hands `text` to wl-copy (Wayland), else xclip or xsel (X11). The tool keeps the text on
+// the clipboard after this process ends. False, with the last error ERROR_CLIPBOARD_NOT_OPEN,
+// when there is no display, no tool, or the tool refused.
+bool PutTextOnClipboard(const std::string& text);
+
+}  // namespace vrk_posix

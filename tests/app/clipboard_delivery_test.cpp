@@ -1,0 +1,166 @@
+// Clipboard delivery with the desktop's real clipboard: Xvfb and xclip on POSIX, the Win32
+// clipboard under Wine. The copied text is read back from outside the tool's edit control.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "app/Unit1.h"
+#include "app/text_delivery.h"
+#include "framework/exceptions.h"
+#include "platform/winapi.h"
+
+#ifndef _WIN32
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#endif
+
+namespace vrk {
+namespace {
+
+const char kSample[] = "P\xC5\x99\x65\x64pov\xC4\x9B\xC4\x8F\r\nline 2";
+
+DeliveryParameters ToClipboard() { return DeliveryParameters{"x", "", {}}; }
+
+#ifndef _WIN32
+
+std::string ReadClipboard() {
+  std::string text;
+  FILE* reader = popen("timeout 10 xclip -o -selection clipboard 2>/dev/null", "r");
+  if (reader == nullptr) return text;
+  char buffer[4096];
+  std::size_t count;
+  while ((count = std::fread(buffer, 1, sizeof buffer, reader)) > 0) text.append(buffer, count);
+  pclose(reader);
+  return text;
+}
+
+bool XClipboardReachable() {
+  const char* display = std::getenv("DISPLAY");
+  return display != nullptr && *display != 0 &&
+         std::system("command -v xclip >/dev/null 2>&1") == 0;
+}
+
+#define REQUIRE_X_CLIPBOARD()                                                                 \
+  if (!XClipboardReachable())                                                                 \
+  GTEST_SKIP() << "No X display with xclip: run under scripts/test.sh, which starts Xvfb, " \
+                  "or set DISPLAY and install xclip"
+
+// Restores an environment variable when the test ends.
+class SavedVariable {
+ public:
+  explicit SavedVariable(const char* name) : name_(name) {
+    const char* value = std::getenv(name);
+    if (value != nullptr) {
+      had_ = true;
+      value_ = value;
+    }
+  }
+  ~SavedVariable() {
+    if (had_) {
+      setenv(name_, value_.c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  bool had_ = false;
+  std::string value_;
+};
+
+// Copies from a forked process, whose output goes to a pipe; true when the pipe reaches its
+// end within 10 seconds of the process ending. The clipboard holder outlives the copying
+// process and must not keep that output open, or whoever reads the tool's output would wait
+// for it forever.
+bool OutputEndsAfterCopyInChild(const char* text, bool* copied) {
+  int output[2];
+  if (pipe(output) != 0) return false;
+  pid_t child = fork();
+  if (child == 0) {
+    dup2(output[1], 1);
+    dup2(output[1], 2);
+    close(output[0]);
+    close(output[1]);
+    HWND edit = CreateWindowExA(0, "EDIT", text, WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                nullptr, nullptr);
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    SetLastError(ERROR_SUCCESS);
+    SendMessageA(edit, WM_COPY, 0, 0);
+    _exit(GetLastError() == ERROR_SUCCESS ? 0 : 1);
+  }
+  close(output[1]);
+  bool ended = false;
+  pollfd watch{output[0], POLLIN, 0};
+  for (int round = 0; child > 0 && round < 100 && !ended; ++round) {
+    if (poll(&watch, 1, 100) <= 0) continue;
+    char byte;
+    ended = read(output[0], &byte, 1) == 0;
+  }
+  close(output[0]);
+  int status = 0;
+  if (child > 0) waitpid(child, &status, 0);
+  *copied = child > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  return ended;
+}
+
+// One test, so that no other test of this program changes the clipboard in between.
+TEST(ClipboardDelivery, TextLandsOnTheDesktopClipboardAndOutlivesTheCopier) {
+  REQUIRE_X_CLIPBOARD();
+  TMain form(nullptr);
+  form.DeliverText(kSample, ToClipboard());
+  EXPECT_EQ(ReadClipboard(), kSample);
+
+  bool copied = false;
+  EXPECT_TRUE(OutputEndsAfterCopyInChild("from a child", &copied))
+      << "the copying process's output stayed open after it ended";
+  EXPECT_TRUE(copied);
+  EXPECT_EQ(ReadClipboard(), "from a child");
+}
+
+TEST(ClipboardDelivery, NoReachableClipboardRaisesAClearError) {
+  SavedVariable display("DISPLAY");
+  SavedVariable wayland("WAYLAND_DISPLAY");
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  TMain form(nullptr);
+  try {
+    form.DeliverText("text", ToClipboard());
+    FAIL() << "a copy without any clipboard went unreported";
+  } catch (const Exception& error) {
+    EXPECT_STREQ(error.Message().c_str(),
+                 "Cannot copy the text to the clipboard: no clipboard can be reached");
+  }
+}
+
+#else
+
+std::string ReadClipboard() {
+  std::string text;
+  for (int attempt = 0; attempt < 50 && !OpenClipboard(nullptr); ++attempt) Sleep(100);
+  if (HANDLE data = GetClipboardData(CF_TEXT)) {
+    if (auto* bytes = static_cast<const char*>(GlobalLock(data))) {
+      text = bytes;
+      GlobalUnlock(data);
+    }
+  }
+  CloseClipboard();
+  return text;
+}
+
+TEST(ClipboardDelivery, HolderTextLandsOnTheSystemClipboard) {
+  TMain form(nullptr);
+  form.DeliverText(kSample, ToClipboard());
+  EXPECT_EQ(ReadClipboard(), kSample);
+  form.DeliverText("second", ToClipboard());
+  EXPECT_EQ(ReadClipboard(), "second");
+}
+
+#endif
+
+}  // namespace
+}  // namespace vrk

@@ -1,0 +1,143 @@
+// A text URL fetched by the tool's own HTTP client and delivered to a file, the clipboard,
+// or through the proxy of the settings.
+#include "tests/under_wine.h"
+
+#if !defined(_WIN32) || defined(VRK_HAVE_TEST_SERVER)
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "tools/scripted_server/scripted_server.h"
+#include "vrk_runner.h"
+
+namespace vrk_test {
+namespace {
+
+using vrk::testing::ConnectionPlan;
+using vrk::testing::HttpRequest;
+using vrk::testing::HttpResponse;
+using vrk::testing::Script;
+using vrk::testing::ScriptedServer;
+
+const std::string kText = "Teplota 21 \xb0" "C\r\nVitr slaby\r\n";
+
+class TextFetch : public ::testing::Test {
+ protected:
+  TextFetch()
+      : server_(ConnectionPlan::Http([](const HttpRequest& request) {
+          if (request.target.find("/pocasi.txt") != std::string::npos) {
+            return HttpResponse::Text(200, kText);
+          }
+          if (request.target == "/zero.txt") {
+            return HttpResponse::Text(200, std::string("before\0after", 12));
+          }
+          return HttpResponse::Text(404, "<html>not here</html>");
+        })) {}
+
+  RunResult Run(const std::vector<std::string>& arguments) {
+    return folder_.Run(arguments, "", {"no_proxy=127.0.0.1"});
+  }
+
+  ScriptedServer server_;
+  ToolFolder folder_;
+};
+
+TEST_F(TextFetch, FileDeliveryWritesTheBodyAndSendsAPlainRequest) {
+  RunResult run = Run({server_.Url("/pocasi.txt"), "W", "vysledek.txt"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(folder_.ReadFile("vysledek.txt"), kText);
+  ASSERT_EQ(server_.Requests().size(), 1u);
+  EXPECT_EQ(server_.Requests()[0].method, "GET");
+  EXPECT_EQ(server_.Requests()[0].target, "/pocasi.txt");
+  EXPECT_EQ(server_.Requests()[0].version, "HTTP/1.0");
+}
+
+TEST_F(TextFetch, ExistingFileIsKeptAsOldAndSeveralWordsMakeOneName) {
+  folder_.WriteFile("moje", "earlier");
+  RunResult run = Run({server_.Url("/pocasi.txt"), "W", "moje", "data.txt"});
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(folder_.ReadFile("moje data.txt"), kText);
+  EXPECT_EQ(folder_.ReadFile("moje.old"), "earlier");
+  EXPECT_FALSE(folder_.Exists("moje"));
+}
+
+TEST_F(TextFetch, TheTextEndsAtItsFirstZeroByte) {
+  Run({server_.Url("/zero.txt"), "W", "out.txt"});
+  EXPECT_EQ(folder_.ReadFile("out.txt"), "before");
+}
+
+TEST_F(TextFetch, EmptyOutputNameIsARangeErrorAndNothingIsWritten) {
+  RunResult run = Run({server_.Url("/pocasi.txt"), "W"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.err, Box("VRK", "Range check error."));
+}
+
+TEST_F(TextFetch, FailureStatusDeliversNothingAndShowsNothing) {
+  RunResult run = Run({server_.Url("/missing.txt"), "W", "out.txt"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "");
+  EXPECT_FALSE(folder_.Exists("out.txt"));
+}
+
+TEST_F(TextFetch, SecureSchemeIsRefused) {
+  RunResult run = Run({"https://127.0.0.1/pocasi.txt", "W", "out.txt"});
+  EXPECT_EQ(run.err, Box("VRK", "HTTP Secure Socket is not supported."));
+  EXPECT_FALSE(folder_.Exists("out.txt"));
+}
+
+TEST_F(TextFetch, ProxyFromTheSettingsGetsTheUrlAsTyped) {
+  folder_.WriteSettings("[Main]\r\nIP=127.0.0.1\r\nPort=" + std::to_string(server_.Port()) + "\r\n");
+  RunResult run = Run({"http://weather.example/pocasi.txt", "W", "out.txt"});
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(folder_.ReadFile("out.txt"), kText);
+  ASSERT_EQ(server_.Requests().size(), 1u);
+  EXPECT_EQ(server_.Requests()[0].target, "http://weather.example/pocasi.txt");
+}
+
+TEST_F(TextFetch, ProxyPortZeroFailsWithTheExceptionReport) {
+  folder_.WriteSettings("[Main]\r\nIP=127.0.0.1\r\nPort=0\r\n");
+  RunResult run = Run({server_.Url("/pocasi.txt"), "W", "out.txt"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, "");
+  ASSERT_EQ(run.err.rfind("VRK\n", 0), 0u) << run.err;
+#ifndef _WIN32
+  EXPECT_EQ(run.err, Box("VRK", "10049:Can't assign requested address."));
+#endif
+  EXPECT_EQ(server_.ConnectionCount(), 0u);
+  EXPECT_FALSE(folder_.Exists("out.txt"));
+}
+
+#ifndef _WIN32
+// The clipboard of the desktop, read back as another program would.
+std::string ClipboardText() {
+  std::string text;
+  FILE* pipe = popen("xclip -selection clipboard -o 2>/dev/null", "r");
+  if (pipe == nullptr) return text;
+  char buffer[4096];
+  std::size_t got;
+  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, got);
+  pclose(pipe);
+  return text;
+}
+
+TEST_F(TextFetch, AnyOtherModeCopiesToTheClipboard) {
+  if (getenv("DISPLAY") == nullptr || system("command -v xclip >/dev/null") != 0) {
+    GTEST_SKIP() << "needs an X display and xclip (scripts/test.sh provides both)";
+  }
+  RunResult run = Run({server_.Url("/pocasi.txt"), "x"});
+  EXPECT_FALSE(run.timedOut);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(ClipboardText(), kText);
+}
+#endif
+
+}  // namespace
+}  // namespace vrk_test
+
+#endif
