@@ -122,6 +122,7 @@ class TPowersock : public TComponent {
   void ResolveHost();
   void RequestCloseSocket();
   void DiscardQueuedEvents(SOCKET closed);
+  bool ReceiveEnded();
   void TimerOn();
   void TimerOff();
   void TimerTriggered(TObject* Sender);

@@ -97,10 +97,7 @@ void TPowersock::CaptureFile(const Text& FileName) {
       } else if (received == 0) {
         break;
       } else {
-        LastErrorNo = WSAGetLastError();
-        if (LastErrorNo == WSAENOTCONN) break;
-        Text ignored;
-        CheckSocketError(WSAEWOULDBLOCK, ignored);
+        if (ReceiveEnded()) break;
         wouldBlock = true;
       }
       PumpAfterReceive(wouldBlock);
@@ -108,6 +105,16 @@ void TPowersock::CaptureFile(const Text& FileName) {
     file.Flush();
   }
   if (CancelRequested) RaiseAbort("Socket send aborted");
+}
+
+// After a failed receive: true when the socket is no longer connected, which ends the data;
+// otherwise the attempt would have blocked (any other error is raised here).
+bool TPowersock::ReceiveEnded() {
+  LastErrorNo = WSAGetLastError();
+  if (LastErrorNo == WSAENOTCONN) return true;
+  Text ignored;
+  CheckSocketError(WSAEWOULDBLOCK, ignored);
+  return false;
 }
 
 void TPowersock::CaptureString(Text& Captured, std::int32_t Count) {
@@ -133,10 +140,7 @@ void TPowersock::CaptureString(Text& Captured, std::int32_t Count) {
       OnPacketRecvd(this);
       TimerOn();
     } else {
-      LastErrorNo = WSAGetLastError();
-      if (LastErrorNo == WSAENOTCONN) break;
-      Text ignored;
-      CheckSocketError(WSAEWOULDBLOCK, ignored);
+      if (ReceiveEnded()) break;
       wouldBlock = true;
     }
     PumpAfterReceive(wouldBlock);
