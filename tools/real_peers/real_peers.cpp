@@ -184,7 +184,7 @@ std::string SquidPeer::Configuration(const SquidOptions& options) const {
       << "visible_hostname vrk-test-proxy\n"
       // Stopping must not wait for open client connections.
       << "shutdown_lifetime 0 seconds\n";
-  if (::geteuid() == 0) out << "cache_effective_user proxy\n";
+  if (::geteuid() == 0 && ::getpwnam("proxy") != nullptr) out << "cache_effective_user proxy\n";
   return out.str();
 }
 
