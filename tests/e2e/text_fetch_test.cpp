@@ -11,6 +11,8 @@
 #include <string>
 
 #include "tools/scripted_server/scripted_server.h"
+#include "tests/app/built_executable.h"
+#include "tests/receiver_process.h"
 #include "vrk_runner.h"
 
 namespace vrk_test {
@@ -112,6 +114,24 @@ TEST_F(TextFetch, ProxyPortZeroFailsWithTheExceptionReport) {
   EXPECT_EQ(server_.ConnectionCount(), 0u);
   EXPECT_FALSE(folder_.Exists("out.txt"));
 }
+
+#ifdef _WIN32
+// The receiving program as a user runs it: the tool finds its window and edit control.
+TEST_F(TextFetch, WithoutModeTheTextGoesIntoTheReceivingProgram) {
+  std::string program = vrk::testing::WindowsPath(VRK_RECEIVER);
+  vrk::testing::ReceiverProcess receiver(program, folder_.File("record.txt"));
+  ASSERT_NE(receiver.Window(), nullptr) << "the receiver did not start: " << program;
+  RunResult run = Run({server_.Url("/pocasi.txt")});
+  EXPECT_EQ(run.err, "");
+  std::string record;
+  for (int attempt = 0; attempt < 100 && record != kText; ++attempt) {
+    record = folder_.ReadFile("record.txt");
+    Sleep(100);
+  }
+  EXPECT_EQ(record, kText);
+  EXPECT_FALSE(folder_.Exists("out.txt"));
+}
+#endif
 
 #ifndef _WIN32
 // The clipboard of the desktop, read back as another program would.
