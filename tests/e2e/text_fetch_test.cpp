@@ -12,6 +12,7 @@
 
 #include "tools/scripted_server/scripted_server.h"
 #include "tests/app/built_executable.h"
+#include "internet_settings.h"
 #include "tests/receiver_process.h"
 #include "vrk_runner.h"
 
@@ -95,6 +96,21 @@ TEST_F(TextFetch, SecureSchemeIsRefused) {
 
 TEST_F(TextFetch, ProxyFromTheSettingsGetsTheUrlAsTyped) {
   folder_.WriteSettings("[Main]\r\nIP=127.0.0.1\r\nPort=" + std::to_string(server_.Port()) + "\r\n");
+  RunResult run = Run({"http://weather.example/pocasi.txt", "W", "out.txt"});
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(folder_.ReadFile("out.txt"), kText);
+  ASSERT_EQ(server_.Requests().size(), 1u);
+  EXPECT_EQ(server_.Requests()[0].target, "http://weather.example/pocasi.txt");
+}
+
+TEST_F(TextFetch, ProxyWrittenByTheProxyCommandIsUsedByTheNextFetch) {
+  InternetSettings registry(folder_);
+  registry.Set({Dword("ProxyEnable", 1),
+                TextValue("ProxyServer", "127.0.0.1:" + std::to_string(server_.Port()))});
+  std::vector<std::string> environment = registry.Environment();
+  environment.push_back("http_proxy=");
+  RunResult proxy = folder_.Run({"proxy"}, "", environment);
+  EXPECT_EQ(proxy.err, "");
   RunResult run = Run({"http://weather.example/pocasi.txt", "W", "out.txt"});
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(folder_.ReadFile("out.txt"), kText);
