@@ -5,6 +5,8 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <poll.h>
+#include <unistd.h>
 
 #include <cctype>
 #include <cerrno>
@@ -108,6 +110,71 @@ ChildResult Run(const std::vector<std::string>& command, double timeoutSeconds) 
   result.peakKiB = usage.ru_maxrss;
   result.finished = WIFEXITED(status) && WEXITSTATUS(status) == 0;
   return result;
+}
+
+Background::Background(const std::vector<std::string>& command, double timeoutSeconds) {
+  int out[2];
+  if (pipe(out) != 0) return;
+  std::vector<std::string> args = command;
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  std::vector<char*> environment = LoopbackEnvironment();
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  posix_spawn_file_actions_addclose(&actions, out[1]);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+  pid_t pid;
+  const int spawned =
+      posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environment.data());
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  // Kept open until Stop, so later lines do not meet a closed pipe.
+  output_ = out[0];
+  if (spawned != 0) {
+    Stop();
+    return;
+  }
+  pid_ = pid;
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                            std::chrono::duration<double>(timeoutSeconds));
+  // One byte at a time, so nothing after the first line is taken from the pipe.
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd ready{out[0], POLLIN, 0};
+    if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) break;
+    char c;
+    if (read(out[0], &c, 1) != 1) break;
+    if (c == '\n') break;
+    firstLine_ += c;
+  }
+  if (firstLine_.empty()) Stop();
+}
+
+void Background::Stop() {
+  if (output_ >= 0) close(output_);
+  output_ = -1;
+  if (pid_ <= 0) return;
+  int status;
+  rusage usage{};
+  kill(pid_, SIGTERM);
+  if (!AwaitChild(pid_, std::chrono::steady_clock::now() + std::chrono::seconds(5), status,
+                  usage)) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, &status, 0);
+  }
+  pid_ = -1;
 }
 
 }  // namespace vrk::bench

@@ -54,7 +54,8 @@ void TEdit::CreateWindowIn(HWND parentWindow) {
 }
 
 HWND TEdit::Handle() {
-  // Making the form's window makes this one too; the second call then does nothing.
+  // Made only when asked for: until then the held text shares the bytes it was given,
+  // where a window would hold a copy of its own.
   if (handle_ == nullptr) CreateWindowIn(parent_->Handle());
   return handle_;
 }

@@ -27,7 +27,7 @@ class TEdit : public TComponent {
   HWND Handle();
   bool HandleAllocated() const noexcept { return handle_ != nullptr; }
   TForm* ParentForm() const noexcept;
-  // Called by the form once its window exists.
+  // Makes the window inside the given parent window (once).
   void CreateWindowIn(HWND parentWindow);
 
   void SelectAll();

@@ -3,7 +3,6 @@
 #include <exception>
 
 #include "framework/application.h"
-#include "framework/edit.h"
 
 namespace vrk {
 
@@ -31,16 +30,8 @@ HWND TForm::Handle() {
     DWORD style = BorderStyle == TFormBorderStyle::None ? WS_POPUP : WS_OVERLAPPED | WS_CAPTION;
     handle_ = CreateReceiverWindow(WindowClassName(), this, style, 0, Caption.c_str(), Left, Top,
                                    ClientWidth, ClientHeight, nullptr);
-    if (handle_ != nullptr) CreateChildWindows();
   }
   return handle_;
-}
-
-void TForm::CreateChildWindows() {
-  for (int i = 0; i < ComponentCount(); ++i) {
-    auto* edit = dynamic_cast<TEdit*>(Components(i));
-    if (edit != nullptr && edit->ParentForm() == this) edit->CreateWindowIn(handle_);
-  }
 }
 
 void TForm::Show() {

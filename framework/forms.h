@@ -52,9 +52,6 @@ class TForm : public TComponent, protected WindowReceiver {
   virtual const char* WindowClassName() const { return "TForm"; }
 
  private:
-  // Owned controls placed on this form make their windows once the form's exists.
-  void CreateChildWindows();
-
   HWND handle_ = nullptr;
   bool visible_ = false;
   TWindowState windowState_ = TWindowState::Normal;

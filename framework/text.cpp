@@ -92,7 +92,20 @@ void Text::SetAt(long position, char value) {
 }
 
 void Text::MakeUnique(std::size_t capacity) {
-  if (block_ && block_->references == 1 && block_->capacity >= capacity) return;
+  if (block_ && block_->references == 1) {
+    if (block_->capacity >= capacity) return;
+    // An unshared block grows in place where it can: large blocks are then moved by the
+    // page table instead of copied, and capacity not yet written to takes no memory.
+    if (capacity > std::numeric_limits<std::size_t>::max() - sizeof(Block) - 1) {
+      throw std::bad_alloc();
+    }
+    void* memory = std::realloc(block_, sizeof(Block) + capacity + 1);
+    // On failure the old block stays valid and this text keeps it.
+    if (memory == nullptr) throw std::bad_alloc();
+    block_ = static_cast<Block*>(memory);
+    block_->capacity = capacity;
+    return;
+  }
   std::size_t length = Length();
   Block* fresh = Allocate(capacity < length ? length : capacity);
   if (length) std::memcpy(fresh->bytes(), block_->bytes(), length);

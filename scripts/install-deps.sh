@@ -5,7 +5,8 @@ set -euo pipefail
 
 scope="${1:-all}"
 
-packages=(g++ cmake make googletest libgtest-dev libcurl4-openssl-dev xclip nginx squid)
+packages=(g++ cmake make googletest libgtest-dev libcurl4-openssl-dev xclip nginx squid
+          curl wget)
 if [[ "$scope" == all ]]; then
   # The Windows build: mingw-w64 for 32-bit Windows, Wine with its 32-bit part, a virtual display.
   packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev

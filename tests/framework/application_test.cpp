@@ -138,6 +138,17 @@ TEST(ExceptionReport, FullStopOnlyAfterACharacterAboveTheFullStop) {
   EXPECT_EQ(TApplication::ReportText("chyba připojení\xc3\xad"), Text("chyba připojení\xc3\xad."));
 }
 
+TEST_F(ApplicationTest, MakingTheFormsWindowLeavesTheEditSharingItsText) {
+  TForm form(nullptr);
+  auto* edit = new TEdit(&form, &form);
+  Text body(1 << 20, 'x');
+  edit->SetText(body);
+  ASSERT_NE(form.Handle(), nullptr);
+  // A fetched body and the held text stay one copy until something asks for the edit's window.
+  EXPECT_FALSE(edit->HandleAllocated());
+  EXPECT_TRUE(edit->GetText().SharesBytesWith(body));
+}
+
 TEST_F(ApplicationTest, EditHoldsTextUntilItsWindowExistsThenKeepsIt) {
   TForm form(nullptr);
   auto* edit = new TEdit(&form, &form);

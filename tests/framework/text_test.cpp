@@ -197,5 +197,18 @@ TEST(TextTest, ComparisonIsByBytes) {
   EXPECT_EQ(t, "x");
 }
 
+TEST(TextGrowth, LargeTextKeepsEveryByteWhileItsBlockMoves) {
+  Text grown;
+  std::string expected;
+  for (int chunk = 0; chunk < 300; ++chunk) {
+    std::string piece(65536, static_cast<char>('a' + chunk % 26));
+    piece[chunk % 65536] = '\0';
+    grown.Append(piece.data(), piece.size());
+    expected += piece;
+  }
+  ASSERT_EQ(grown.Length(), expected.size());
+  EXPECT_TRUE(grown.View() == expected);
+}
+
 }  // namespace
 }  // namespace vrk
