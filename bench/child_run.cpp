@@ -58,6 +58,27 @@ bool AwaitChild(pid_t pid, std::chrono::steady_clock::time_point deadline, int& 
   }
 }
 
+// Starts a program with the loopback environment and an unblocked signal mask; the file
+// actions say where its standard streams go.
+int Spawn(const std::vector<std::string>& command, posix_spawn_file_actions_t* actions,
+          pid_t* pid) {
+  std::vector<std::string> args = command;
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  std::vector<char*> environment = LoopbackEnvironment();
+  // The child must not inherit the blocked SIGCHLD.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+  const int spawned = posix_spawnp(pid, argv[0], actions, &attributes, argv.data(), environment.data());
+  posix_spawnattr_destroy(&attributes);
+  return spawned;
+}
+
 }  // namespace
 
 void PrepareToRunChildren() {
@@ -68,31 +89,16 @@ void PrepareToRunChildren() {
 }
 
 ChildResult Run(const std::vector<std::string>& command, double timeoutSeconds) {
-  std::vector<std::string> args = command;
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  std::vector<char*> environment = LoopbackEnvironment();
-
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  // The child must not inherit the blocked SIGCHLD.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t none;
-  sigemptyset(&none);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
 
   ChildResult result;
   const auto start = std::chrono::steady_clock::now();
   pid_t pid;
-  const int spawned =
-      posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environment.data());
-  posix_spawnattr_destroy(&attributes);
+  const int spawned = Spawn(command, &actions, &pid);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) return result;
 
@@ -115,27 +121,14 @@ ChildResult Run(const std::vector<std::string>& command, double timeoutSeconds) 
 Background::Background(const std::vector<std::string>& command, double timeoutSeconds) {
   int out[2];
   if (pipe(out) != 0) return;
-  std::vector<std::string> args = command;
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  std::vector<char*> environment = LoopbackEnvironment();
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_addclose(&actions, out[0]);
   posix_spawn_file_actions_addclose(&actions, out[1]);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t none;
-  sigemptyset(&none);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
   pid_t pid;
-  const int spawned =
-      posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environment.data());
-  posix_spawnattr_destroy(&attributes);
+  const int spawned = Spawn(command, &actions, &pid);
   posix_spawn_file_actions_destroy(&actions);
   close(out[1]);
   // Kept open until Stop, so later lines do not meet a closed pipe.
