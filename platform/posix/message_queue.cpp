@@ -199,7 +199,8 @@ bool PostToWindowThread(HWND window, DWORD threadId, UINT message, WPARAM wParam
   std::shared_ptr<Queue> queue = QueueOf(threadId);
   std::lock_guard<std::mutex> guard(queue->lock);
   queue->posted.push_back(MSG{window, message, wParam, lParam, NowTicks(), {0, 0}});
-  queue->WakeLocked();
+  // A thread posting to itself is not waiting; only other threads need to wake it.
+  if (threadId != GetCurrentThreadId()) queue->WakeLocked();
   return true;
 }
 
