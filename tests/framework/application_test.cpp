@@ -8,6 +8,7 @@
 
 #include "framework/edit.h"
 #include "framework/forms.h"
+#include "tests/framework/message_window.h"
 #ifdef _WIN32
 #include "tools/box_watcher/box_watcher.h"
 #endif
@@ -97,12 +98,7 @@ TEST_F(ApplicationTest, RunShowsTheMainFormBeforeTheFirstMessageAndEndsOnClose) 
   events.clear();
   TProbeForm* form = nullptr;
   app_.CreateForm(form);
-  WNDCLASSA windowClass{};
-  windowClass.lpfnWndProc = RecordingProc;
-  windowClass.lpszClassName = "RecordingWindow";
-  RegisterClassA(&windowClass);
-  HWND window = CreateWindowExA(0, "RecordingWindow", "", 0, 0, 0, 0, 0, nullptr, nullptr,
-                                nullptr, nullptr);
+  HWND window = testing::MakeMessageWindow("RecordingWindow", RecordingProc);
   PostMessageA(window, WM_USER + 1, 0, 0);
   app_.Run();
   EXPECT_TRUE(app_.Terminated());

@@ -7,6 +7,7 @@
 
 #include "framework/application.h"
 #include "framework/forms.h"
+#include "tests/framework/message_window.h"
 
 namespace vrk {
 namespace {
@@ -46,12 +47,7 @@ TEST(MinimisedStart, MainFormIsShownOnlyWhenTheApplicationIsRestored) {
 
   TClosingForm* form = nullptr;
   app.CreateForm(form);
-  WNDCLASSA windowClass{};
-  windowClass.lpfnWndProc = RestoringProc;
-  windowClass.lpszClassName = "RestoringWindow";
-  RegisterClassA(&windowClass);
-  HWND restorer = CreateWindowExA(0, "RestoringWindow", "", 0, 0, 0, 0, 0, nullptr, nullptr,
-                                  nullptr, nullptr);
+  HWND restorer = testing::MakeMessageWindow("RestoringWindow", RestoringProc);
   PostMessageA(restorer, WM_USER + 2, 0, 0);
   app.Run();
 
