@@ -7,6 +7,7 @@
 #include "platform/command_line.h"
 #include "platform/files.h"
 #include "platform/text_rules.h"
+#include "platform/text_spool.h"
 
 namespace vrk {
 
@@ -68,13 +69,20 @@ void DeliverToWindow(HWND control, const Text& text) {
   SendMessageA(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
-void DeliverToFile(const Text& name, const std::array<Text, 4>& moreWords, const Text& text) {
-  // The backup is made on the name as given, before the further words join it.
-  if (FileExists(name)) RenameFile(name, ChangeFileExt(name, ".old"));
+Text DeliveryFileName(const Text& name, const std::array<Text, 4>& moreWords) {
   Text fullName = name;
   for (const Text& word : moreWords) {
     if (!word.IsEmpty()) fullName = fullName + " " + word;
   }
+  return fullName;
+}
+
+void DeliverToFile(const Text& name, const std::array<Text, 4>& moreWords, const Text& text) {
+  // The backup is made on the name as given, before the further words join it.
+  if (FileExists(name)) RenameFile(name, ChangeFileExt(name, ".old"));
+  const Text fullName = DeliveryFileName(name, moreWords);
+  // A large text already waits in a file beside the target: naming it is the whole write.
+  if (LinkSpooledText(text, fullName)) return;
   // A text received from the network must not vanish unnoticed: failures are raised.
   HANDLE file = FileCreate(fullName);
   if (file == INVALID_HANDLE_VALUE) {

@@ -36,6 +36,9 @@ HWND FindReceivingControl(HWND program, const Text& control);
 // WM_SETTEXT, waiting until the other program has handled it.
 void DeliverToWindow(HWND control, const Text& text);
 
+// The output file's name: `name` and the non-empty further words, a blank before each.
+Text DeliveryFileName(const Text& name, const std::array<Text, 4>& moreWords);
+
 // Backs `name` up to ".old" when it is an existing file, appends the non-empty further words
 // with a blank each, then creates the file and writes `text`. A file that cannot be created
 // raises EFileCreateError, an incomplete write EWriteError.

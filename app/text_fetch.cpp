@@ -1,5 +1,6 @@
 // A text URL: fetched by the form's HTTP client, delivered by its success handler.
 #include "app/Unit1.h"
+#include "app/text_delivery.h"
 #include "platform/command_line.h"
 
 namespace vrk {
@@ -9,6 +10,12 @@ void TMain::FetchText() {
   // server's port comes from the URL or its scheme.
   NMHTTP1->Proxy = ip_;
   NMHTTP1->ProxyPort = port_;
+  // A text bound for a file gathers beside that file, so that delivering it costs no copy.
+  const DeliveryParameters parameters = DeliveryParameters::FromCommandLine();
+  if (parameters.Mode == "W" && !parameters.FileName.IsEmpty()) {
+    NMHTTP1->SpoolFileName =
+        DeliveryFileName(TargetFileName(parameters.FileName), parameters.MoreWords);
+  }
   NMHTTP1->Get(ParamStr(1));
 }
 

@@ -23,8 +23,40 @@ Text::Block* Text::Allocate(std::size_t capacity) {
   block->references = 1;
   block->length = 0;
   block->capacity = capacity;
+  block->data = reinterpret_cast<char*>(block + 1);
+  block->storage = nullptr;
   block->bytes()[0] = 0;
   return block;
+}
+
+Text Text::OverStorage(std::unique_ptr<TextStorage> storage, const char* bytes,
+                       std::size_t length, std::size_t capacity) {
+  Block* block = static_cast<Block*>(std::malloc(sizeof(Block)));
+  if (block == nullptr) throw std::bad_alloc();
+  block->references = 1;
+  block->length = length;
+  block->capacity = capacity;
+  // Never written through: every change copies the bytes first.
+  block->data = const_cast<char*>(bytes);
+  block->storage = storage.release();
+  Text text;
+  text.block_ = block;
+  return text;
+}
+
+void Text::StorageChanged(const char* bytes, std::size_t length, std::size_t capacity) noexcept {
+  if (!block_ || !block_->storage) return;
+  block_->data = const_cast<char*>(bytes);
+  block_->length = length;
+  block_->capacity = capacity;
+}
+
+std::size_t Text::LengthBeforeZero() const noexcept {
+  const std::size_t length = Length();
+  std::size_t known = Storage() ? Storage()->zeroFree : 0;
+  if (known > length) known = length;
+  const void* zero = std::memchr(c_str() + known, 0, length - known);
+  return zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - c_str()) : length;
 }
 
 Text::Text(const char* zeroTerminated)
@@ -73,7 +105,10 @@ Text& Text::operator=(Text&& other) noexcept {
 Text::~Text() { Release(); }
 
 void Text::Release() noexcept {
-  if (block_ && --block_->references == 0) std::free(block_);
+  if (block_ && --block_->references == 0) {
+    delete block_->storage;
+    std::free(block_);
+  }
   block_ = nullptr;
 }
 
@@ -92,7 +127,7 @@ void Text::SetAt(long position, char value) {
 }
 
 void Text::MakeUnique(std::size_t capacity) {
-  if (block_ && block_->references == 1) {
+  if (WritableInPlace()) {
     if (block_->capacity >= capacity) return;
     // An unshared block grows in place where it can: large blocks are then moved by the
     // page table instead of copied, and capacity not yet written to takes no memory.
@@ -104,6 +139,7 @@ void Text::MakeUnique(std::size_t capacity) {
     if (memory == nullptr) throw std::bad_alloc();
     block_ = static_cast<Block*>(memory);
     block_->capacity = capacity;
+    block_->data = reinterpret_cast<char*>(block_ + 1);
     return;
   }
   std::size_t length = Length();
@@ -122,7 +158,7 @@ char* Text::UniqueData() {
 }
 
 void Text::Reserve(std::size_t capacity) {
-  if (capacity > Capacity() || (block_ && block_->references > 1)) {
+  if (capacity > Capacity() || (block_ && !WritableInPlace())) {
     MakeUnique(capacity > Length() ? capacity : Length());
   }
 }
@@ -158,7 +194,7 @@ Text& Text::Append(const char* data, std::size_t length) {
   bool aliased = own && !std::less<const char*>()(data, own) &&
                  !std::less<const char*>()(own + old, data);
   std::size_t offset = aliased ? static_cast<std::size_t>(data - own) : 0;
-  if (needed > Capacity() || (block_ && block_->references > 1)) {
+  if (needed > Capacity() || (block_ && !WritableInPlace())) {
     MakeUnique(needed > Capacity() ? GrownCapacity(needed) : Capacity());
   }
   if (aliased) data = block_->bytes() + offset;

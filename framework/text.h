@@ -5,10 +5,21 @@
 
 #include <cstddef>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace vrk {
+
+// Bytes a text reads from outside its own memory, such as a file mapped into memory.
+// Their keeper writes them; a text never does: it copies them into memory of its own
+// before any change.
+class TextStorage {
+ public:
+  virtual ~TextStorage() = default;
+  // Leading bytes known to hold no zero byte, so that nobody reads them again to find one.
+  std::size_t zeroFree = 0;
+};
 
 class Text {
  public:
@@ -56,6 +67,20 @@ class Text {
   // 1-based position of the first occurrence of needle, 0 when absent or empty.
   std::size_t Pos(std::string_view needle) const noexcept;
 
+  // Bytes before the first zero byte: the whole length when there is none.
+  std::size_t LengthBeforeZero() const noexcept;
+
+  // A text over outside bytes: `length` of them in use, room for `capacity`, and the byte
+  // after the last one in use readable and zero.
+  static Text OverStorage(std::unique_ptr<TextStorage> storage, const char* bytes,
+                          std::size_t length, std::size_t capacity);
+  // The outside storage this text reads, or null.
+  TextStorage* Storage() const noexcept { return block_ ? block_->storage : nullptr; }
+  // For the keeper of the storage, after it wrote or moved the bytes.
+  void StorageChanged(const char* bytes, std::size_t length, std::size_t capacity) noexcept;
+  // True when no other text shares this one's bytes.
+  bool IsUnshared() const noexcept { return block_ != nullptr && block_->references == 1; }
+
   // True when both texts share one copy of their bytes.
   bool SharesBytesWith(const Text& other) const noexcept {
     return block_ != nullptr && block_ == other.block_;
@@ -72,10 +97,15 @@ class Text {
     std::size_t references;
     std::size_t length;
     std::size_t capacity;
-    char* bytes() noexcept { return reinterpret_cast<char*>(this + 1); }
+    char* data;               // right after this header, or in the storage
+    TextStorage* storage;     // null: the bytes are this block's own
+    char* bytes() noexcept { return data; }
   };
 
   static Block* Allocate(std::size_t capacity);
+  bool WritableInPlace() const noexcept {
+    return block_ != nullptr && block_->references == 1 && block_->storage == nullptr;
+  }
   void Release() noexcept;
   void MakeUnique(std::size_t capacity);
   // Capacity for at least `needed` bytes, half as much again as now at the least.

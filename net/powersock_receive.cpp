@@ -6,6 +6,7 @@
 #include "net/message_wait.h"
 #include "net/scope_exit.h"
 #include "net/wrapping_add.h"
+#include "platform/text_spool.h"
 
 namespace vrk {
 
@@ -119,7 +120,7 @@ bool TPowersock::ReceiveEnded() {
 
 void TPowersock::CaptureString(Text& Captured, std::int32_t Count) {
   ReportStatus(8, "Capture String");
-  Captured = Text();
+  TextSpool spool(Captured, SpoolFileName);
   BytesRecvd = 0;
   TimerOn();
   ScopeExit off([this] { TimerOff(); });
@@ -129,13 +130,7 @@ void TPowersock::CaptureString(Text& Captured, std::int32_t Count) {
     bool wouldBlock = false;
     if (received == 0) break;
     if (received > 0) {
-      // Doubling keeps the copies of regrowth to about the size of the data, and each
-      // append costs its chunk only.
-      const std::size_t needed = Captured.Length() + static_cast<std::size_t>(received);
-      if (Captured.Capacity() < needed) {
-        Captured.Reserve(needed > 2 * Captured.Capacity() ? needed : 2 * Captured.Capacity());
-      }
-      Captured.Append(TransferBuffer, static_cast<std::size_t>(received));
+      spool.Append(TransferBuffer, static_cast<std::size_t>(received));
       BytesRecvd = WrappingAdd(BytesRecvd, received);
       OnPacketRecvd(this);
       TimerOn();
