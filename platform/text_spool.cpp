@@ -7,7 +7,6 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -46,27 +45,22 @@ class SpoolFile final : public TextStorage {
   const char* Bytes() const noexcept { return base_; }
   std::size_t Capacity() const noexcept { return capacity_; }
 
-  // Writes `length` bytes at `at` and a zero byte after them; false leaves the bytes
-  // before `at` and the zero byte at `at` as they were.
+  // Writes `length` bytes at `at`. Past the text the file is never written, so the byte
+  // after the text reads as zero without being written; a failure leaves it so.
   bool Write(const char* data, std::size_t length, std::size_t at) {
     if (final_) return false;
     if (length > capacity_ - at && !Grow(at + length)) return false;
-    static const char kZero = 0;
-    iovec pieces[2] = {{const_cast<char*>(data), length}, {const_cast<char*>(&kZero), 1}};
     std::size_t done = 0;
-    while (done < length + 1) {
-      iovec* first = done < length ? &pieces[0] : &pieces[1];
-      if (done < length) {
-        pieces[0].iov_base = const_cast<char*>(data + done);
-        pieces[0].iov_len = length - done;
-      }
-      const int count = done < length ? 2 : 1;
-      const ssize_t wrote = ::pwritev(fd_, first, count, static_cast<off_t>(at + done));
+    while (done < length) {
+      const ssize_t wrote =
+          ::pwrite(fd_, data + done, length - done, static_cast<off_t>(at + done));
       if (wrote < 0 && errno == EINTR) continue;
       if (wrote <= 0) {
-        // The old end must read as zero again; the bytes there were written once, so
-        // writing them again needs no new room on the disk.
-        if (done > 0) (void)::pwrite(fd_, &kZero, 1, static_cast<off_t>(at));
+        // Cutting the file back and lengthening it again gives zero bytes past the text.
+        if (done > 0) {
+          (void)::ftruncate(fd_, static_cast<off_t>(at));
+          (void)::ftruncate(fd_, static_cast<off_t>(capacity_ + 1));
+        }
         return false;
       }
       done += static_cast<std::size_t>(wrote);

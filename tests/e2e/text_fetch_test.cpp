@@ -27,12 +27,25 @@ using vrk::testing::ScriptedServer;
 
 const std::string kText = "Teplota 21 \xb0" "C\r\nVitr slaby\r\n";
 
+// Larger than a text kept in memory, and no multiple of a memory page.
+std::string LargeText() {
+  std::string bytes((3 << 20) + 7, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i % 251 + 1);
+  return bytes;
+}
+
 class TextFetch : public ::testing::Test {
  protected:
   TextFetch()
       : server_(ConnectionPlan::Http([](const HttpRequest& request) {
           if (request.target.find("/pocasi.txt") != std::string::npos) {
             return HttpResponse::Text(200, kText);
+          }
+          if (request.target == "/large.txt") return HttpResponse::Text(200, LargeText());
+          if (request.target == "/large-zero.txt") {
+            std::string bytes = LargeText();
+            bytes[(2 << 20) + 3] = '\0';
+            return HttpResponse::Text(200, bytes);
           }
           if (request.target == "/zero.txt") {
             return HttpResponse::Text(200, std::string("before\0after", 12));
@@ -72,6 +85,19 @@ TEST_F(TextFetch, ExistingFileIsKeptAsOldAndSeveralWordsMakeOneName) {
 TEST_F(TextFetch, TheTextEndsAtItsFirstZeroByte) {
   Run({server_.Url("/zero.txt"), "W", "out.txt"});
   EXPECT_EQ(folder_.ReadFile("out.txt"), "before");
+}
+
+TEST_F(TextFetch, LargeTextReachesItsFileWholeAndOverwritesAnExistingOne) {
+  folder_.WriteFile("velky", "earlier");
+  RunResult run = Run({server_.Url("/large.txt"), "W", "velky", "text"});
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(folder_.ReadFile("velky text"), LargeText());
+  EXPECT_EQ(folder_.ReadFile("velky.old"), "earlier");
+
+  // The name is taken now, so this time the file is written over.
+  run = Run({server_.Url("/large-zero.txt"), "W", "velky", "text"});
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(folder_.ReadFile("velky text"), LargeText().substr(0, (2 << 20) + 3));
 }
 
 TEST_F(TextFetch, EmptyOutputNameIsARangeErrorAndNothingIsWritten) {
