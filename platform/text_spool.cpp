@@ -126,7 +126,9 @@ bool HasZeroByte(const Text& text) {
 }  // namespace
 
 TextSpool::TextSpool(Text& target, const Text& boundFor)
-    : target_(target), boundFor_(boundFor), memoryOnly_(boundFor.IsEmpty() || HasZeroByte(boundFor)) {
+    : target_(target),
+      boundFor_(boundFor),
+      memoryOnly_(boundFor.IsEmpty() || HasZeroByte(boundFor)) {
   target_ = Text();
 }
 
@@ -155,8 +157,9 @@ void TextSpool::Append(const char* data, std::size_t length) {
   }
   if (storage_ == nullptr && !memoryOnly_ && old + length > kMemoryLimit) {
     const std::size_t needed = old + length;
-    std::unique_ptr<SpoolFile> file = SpoolFile::Open(FolderOf(PosixPath(boundFor_.c_str())),
-                                                      needed * 2 > kFirstFileCapacity ? needed * 2 : kFirstFileCapacity);
+    std::unique_ptr<SpoolFile> file =
+        SpoolFile::Open(FolderOf(PosixPath(boundFor_.c_str())),
+                        needed * 2 > kFirstFileCapacity ? needed * 2 : kFirstFileCapacity);
     if (file && (old == 0 || file->Write(target_.c_str(), old, 0))) {
       file->zeroFree = target_.LengthBeforeZero();
       const char* bytes = file->Bytes();
