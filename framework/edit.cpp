@@ -1,6 +1,5 @@
 #include "framework/edit.h"
 
-#include <cstring>
 
 #include "framework/exceptions.h"
 #include "framework/forms.h"

@@ -119,9 +119,7 @@ constexpr std::size_t kFirstFileCapacity = std::size_t{64} << 20;
 
 #endif
 
-bool HasZeroByte(const Text& text) {
-  return std::memchr(text.c_str(), 0, text.Length()) != nullptr;
-}
+bool HasZeroByte(const Text& text) { return text.LengthBeforeZero() != text.Length(); }
 
 }  // namespace
 
