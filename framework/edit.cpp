@@ -1,6 +1,5 @@
 #include "framework/edit.h"
 
-
 #include "framework/exceptions.h"
 #include "framework/forms.h"
 
