@@ -4,5 +4,12 @@
 #ifdef _WIN32
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return vrk::RunVrk(); }
 #else
-int main() { return vrk::RunVrk(); }
+#include <csignal>
+
+int main() {
+  // A size limit or a reader that went away arrives as a failed write, never ends the run.
+  std::signal(SIGXFSZ, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
+  return vrk::RunVrk();
+}
 #endif

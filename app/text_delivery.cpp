@@ -6,6 +6,7 @@
 #include "framework/exceptions.h"
 #include "platform/command_line.h"
 #include "platform/files.h"
+#include "platform/pending_file.h"
 #include "platform/text_rules.h"
 #include "platform/text_spool.h"
 
@@ -77,20 +78,47 @@ Text DeliveryFileName(const Text& name, const std::array<Text, 4>& moreWords) {
   return fullName;
 }
 
-void DeliverToFile(const Text& name, const std::array<Text, 4>& moreWords, const Text& text) {
-  // The backup is made on the name as given, before the further words join it.
-  if (FileExists(name)) RenameFile(name, ChangeFileExt(name, ".old"));
-  const Text fullName = DeliveryFileName(name, moreWords);
-  // A large text already waits in a file beside the target: naming it is the whole write.
-  if (LinkSpooledText(text, fullName)) return;
-  // A text received from the network must not vanish unnoticed: failures are raised.
-  HANDLE file = FileCreate(fullName);
-  if (file == INVALID_HANDLE_VALUE) {
-    throw EFileCreateError(FormatText("Cannot create file %s", {fullName}));
-  }
-  bool written = FileWrite(file, text.c_str(), text.Length());
-  FileClose(file);
+namespace {
+
+Text CannotCreate(const Text& name) { return FormatText("Cannot create file %s", {name}); }
+
+// A device or a pipe takes the text as it comes; it is never renamed or replaced.
+void DeliverToDevice(const Text& name, const Text& text) {
+  HANDLE device = FileOpenForWriting(name);
+  if (device == INVALID_HANDLE_VALUE) throw EFileCreateError(CannotCreate(name));
+  const bool written = FileWrite(device, text.c_str(), text.Length());
+  FileClose(device);
   if (!written) throw EWriteError("Stream write error");
+}
+
+// The text complete in a file beside its target, waiting for its name.
+std::unique_ptr<PendingFile> WrittenBeside(const Text& name, const Text& text) {
+  std::unique_ptr<PendingFile> file = PendingFile::Create(name.c_str(), {});
+  if (!file) throw EFileCreateError(CannotCreate(name));
+  if (!file->Append(text.c_str(), text.Length())) throw EWriteError("Stream write error");
+  return file;
+}
+
+}  // namespace
+
+void DeliverToFile(const Text& name, const std::array<Text, 4>& moreWords, const Text& text) {
+  const Text fullName = DeliveryFileName(name, moreWords);
+  if (IsDevice(fullName)) {
+    DeliverToDevice(fullName, text);
+    return;
+  }
+  // A large text already waits beside its file; any other is written there first, so that
+  // nothing is renamed or replaced before the whole text is safe on disk.
+  std::unique_ptr<PendingFile> written;
+  if (!WaitsForItsFile(text, fullName)) written = WrittenBeside(fullName, text);
+  // The backup is made on the name as given, before the further words join it.
+  const Text old = ChangeFileExt(name, ".old");
+  const bool backedUp = !IsDevice(name) && FileExists(name) && RenameFile(name, old);
+  const bool delivered = written ? written->Commit(fullName.c_str(), text.Length())
+                                 : DeliverSpooledText(text, fullName) == SpoolDelivery::Delivered;
+  if (delivered) return;
+  if (backedUp) RenameFile(old, name);
+  throw EWriteError("Stream write error");
 }
 
 void DeliverToClipboard(TEdit& holder) {

@@ -2,6 +2,7 @@
 #include "app/Unit1.h"
 #include "app/text_delivery.h"
 #include "platform/command_line.h"
+#include "platform/files.h"
 
 namespace vrk {
 
@@ -10,11 +11,13 @@ void TMain::FetchText() {
   // server's port comes from the URL or its scheme.
   NMHTTP1->Proxy = ip_;
   NMHTTP1->ProxyPort = port_;
-  // A text bound for a file gathers beside that file, so that delivering it costs no copy.
+  // A text bound for a file gathers beside that file, so that delivering it costs no copy;
+  // one bound for a device goes there from memory.
   const DeliveryParameters parameters = DeliveryParameters::FromCommandLine();
   if (parameters.Mode == "W" && !parameters.FileName.IsEmpty()) {
-    NMHTTP1->SpoolFileName =
+    const Text fileName =
         DeliveryFileName(TargetFileName(parameters.FileName), parameters.MoreWords);
+    if (!IsDevice(fileName)) NMHTTP1->SpoolFileName = fileName;
   }
   NMHTTP1->Get(ParamStr(1));
 }

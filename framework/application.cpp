@@ -1,5 +1,7 @@
 #include "framework/application.h"
 
+#include <new>
+
 #include "framework/forms.h"
 
 namespace vrk {
@@ -114,6 +116,9 @@ void TApplication::HandleException(std::exception_ptr error) {
     std::rethrow_exception(error);
   } catch (const Exception& e) {
     ShowException(e);
+  } catch (const std::bad_alloc&) {
+    // The library's own word for it says nothing to a user.
+    ShowException(Exception("Out of memory"));
   } catch (const std::exception& e) {
     ShowException(Exception(e.what()));
   } catch (...) {

@@ -18,9 +18,8 @@ void TEdit::SetText(const Text& text) {
     SendMessageA(handle_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
     return;
   }
-  std::size_t zero = text.LengthBeforeZero();
-  // Without a zero byte inside, the held text shares the caller's bytes.
-  text_ = zero == text.Length() ? text : Text(text.c_str(), zero);
+  // The held text shares the caller's bytes where it can, a large one cut at a zero too.
+  text_ = text.Left(text.LengthBeforeZero());
 }
 
 Text TEdit::GetText() const {

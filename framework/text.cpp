@@ -38,17 +38,51 @@ Text Text::OverStorage(std::unique_ptr<TextStorage> storage, const char* bytes,
   block->capacity = capacity;
   // Never written through: every change copies the bytes first.
   block->data = const_cast<char*>(bytes);
-  block->storage = storage.release();
+  block->storage = nullptr;
   Text text;
   text.block_ = block;
+  // Registered before the storage is given up, so that a failure frees it.
+  storage->views_.push_back(block);
+  block->storage = storage.release();
   return text;
 }
 
 void Text::StorageChanged(const char* bytes, std::size_t length, std::size_t capacity) noexcept {
   if (!block_ || !block_->storage) return;
-  block_->data = const_cast<char*>(bytes);
+  for (void* view : block_->storage->views_) static_cast<Block*>(view)->data = const_cast<char*>(bytes);
   block_->length = length;
   block_->capacity = capacity;
+}
+
+void Text::ForgetStorage(TextStorage& storage) noexcept {
+  for (void* view : storage.views_) {
+    Block* block = static_cast<Block*>(view);
+    block->data = const_cast<char*>(kEmptyBytes);
+    block->length = 0;
+    block->capacity = 0;
+  }
+  storage.zeroFree = 0;
+}
+
+Text Text::Left(std::size_t length) const {
+  if (length >= Length()) return *this;
+  if (length == 0) return Text();
+  if (!Storage() || c_str()[length] != 0) return Text(c_str(), length);
+  Block* block = static_cast<Block*>(std::malloc(sizeof(Block)));
+  if (block == nullptr) throw std::bad_alloc();
+  *block = *block_;
+  block->references = 1;
+  block->length = length;
+  block->capacity = length;
+  try {
+    block_->storage->views_.push_back(block);
+  } catch (...) {
+    std::free(block);
+    throw;
+  }
+  Text text;
+  text.block_ = block;
+  return text;
 }
 
 std::size_t Text::LengthBeforeZero() const noexcept {
@@ -106,7 +140,10 @@ Text::~Text() { Release(); }
 
 void Text::Release() noexcept {
   if (block_ && --block_->references == 0) {
-    delete block_->storage;
+    if (TextStorage* storage = block_->storage) {
+      std::erase(storage->views_, static_cast<void*>(block_));
+      if (storage->views_.empty()) delete storage;
+    }
     std::free(block_);
   }
   block_ = nullptr;

@@ -8,8 +8,11 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vrk {
+
+class Text;
 
 // Bytes a text reads from outside its own memory, such as a file mapped into memory.
 // Their keeper writes them; a text never does: it copies them into memory of its own
@@ -19,6 +22,10 @@ class TextStorage {
   virtual ~TextStorage() = default;
   // Leading bytes known to hold no zero byte, so that nobody reads them again to find one.
   std::size_t zeroFree = 0;
+
+ private:
+  friend class Text;
+  std::vector<void*> views_;  // the blocks of the texts that read these bytes
 };
 
 class Text {
@@ -76,8 +83,15 @@ class Text {
                           std::size_t length, std::size_t capacity);
   // The outside storage this text reads, or null.
   TextStorage* Storage() const noexcept { return block_ ? block_->storage : nullptr; }
-  // For the keeper of the storage, after it wrote or moved the bytes.
+  // For the keeper of the storage, after it wrote or moved the bytes: this text gets the new
+  // length, and every text over the storage reads from `bytes`.
   void StorageChanged(const char* bytes, std::size_t length, std::size_t capacity) noexcept;
+  // For the keeper whose bytes go away: every text over them reads as empty from then on.
+  static void ForgetStorage(TextStorage& storage) noexcept;
+
+  // The first `length` bytes (all of them when the text is shorter). A text over outside
+  // storage whose byte after them reads zero shares that storage instead of copying.
+  Text Left(std::size_t length) const;
   // True when no other text shares this one's bytes.
   bool IsUnshared() const noexcept { return block_ != nullptr && block_->references == 1; }
 

@@ -39,6 +39,20 @@ bool FileExists(const Text& name) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool IsDevice(const Text& name) {
+  if (!UsableName(name) || name.IsEmpty()) return false;
+  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  // Asking for no access only looks at the file; a console opens only for some access.
+  HANDLE file = CreateFileA(name.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    file = CreateFileA(name.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
+  }
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const DWORD type = GetFileType(file);
+  CloseHandle(file);
+  return type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE;
+}
+
 bool RenameFile(const Text& oldName, const Text& newName) {
   if (!UsableName(oldName) || !UsableName(newName)) return false;
   return MoveFileA(oldName.c_str(), newName.c_str()) != FALSE;
@@ -62,6 +76,12 @@ HANDLE FileCreate(const Text& name) {
   if (!UsableName(name)) return INVALID_HANDLE_VALUE;
   return CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                      FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+HANDLE FileOpenForWriting(const Text& name) {
+  if (!UsableName(name)) return INVALID_HANDLE_VALUE;
+  return CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 bool FileWrite(HANDLE file, const char* data, std::size_t count) {

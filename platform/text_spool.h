@@ -1,7 +1,7 @@
 // A text that arrives in pieces, gathered for the file it is bound for.
-// A large text waits in an unnamed file in that file's folder and is read from there
-// through a mapping: it costs no memory of its own, and delivering it to the file is a
-// link instead of a copy of every byte. Elsewhere, and on Windows, it stays in memory.
+// A large text waits in a pending file in that file's folder and is read from there through
+// a mapping: it costs no memory of its own, and delivering it to the file is naming that
+// file instead of writing every byte again.
 #pragma once
 
 #include <cstddef>
@@ -18,11 +18,13 @@ class TextSpool {
   // Gathers into `target`, which is emptied. An empty `boundFor` keeps the text in memory.
   TextSpool(Text& target, const Text& boundFor);
 
-  // Appends to the target, as Text::Append would.
+  // Appends to the target, as Text::Append would. A spooled text whose file refuses the
+  // bytes (a full disk, a size limit) is dropped and EWriteError "Stream write error" raised.
   void Append(const char* data, std::size_t length);
 
  private:
   bool Spooling() const noexcept;
+  void StartFile();
   void AppendInMemory(const char* data, std::size_t length);
 
   Text& target_;
@@ -31,9 +33,15 @@ class TextSpool {
   bool memoryOnly_ = false;
 };
 
-// Gives a spooled text the name `name`, when no file has that name yet, the name lies in
-// the spool's file system and the text was not linked before. False leaves nothing
-// behind: the caller then writes the file itself.
-bool LinkSpooledText(const Text& text, const Text& name);
+// True for a spooled text (or its start, cut at a zero byte) gathered for the file `name`
+// and not yet delivered.
+bool WaitsForItsFile(const Text& text, const Text& name);
+
+enum class SpoolDelivery { NotSpooled, Delivered, Failed };
+
+// Gives the file a spooled text (or its start, cut at a zero byte) waits in the name `name`,
+// replacing a file of that name, when it was gathered for that name. Every text over the
+// spool reads as empty afterwards, whatever the outcome; NotSpooled leaves all as it was.
+SpoolDelivery DeliverSpooledText(const Text& text, const Text& name);
 
 }  // namespace vrk

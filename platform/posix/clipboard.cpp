@@ -65,6 +65,11 @@ std::vector<std::string> ClipboardTool() {
   // The holder outlives us: it gets its own session, and nothing of ours but the text
   // (no pipe to our output streams, no socket), so no one waits on it for an end of file.
   setsid();
+  // Signals the tool ignores are the holder's to take as usual.
+  struct sigaction defaults {};
+  defaults.sa_handler = SIG_DFL;
+  sigaction(SIGPIPE, &defaults, nullptr);
+  sigaction(SIGXFSZ, &defaults, nullptr);
   int nothing = open("/dev/null", O_RDWR);
   if (input != 0) dup2(input, 0);
   if (nothing >= 0) {

@@ -72,6 +72,8 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD access, DWORD /*shareMode*/, LPVOID /*
   // honours the access asked for.
   const bool needsWrite = canWrite || (flags & O_TRUNC) != 0;
   flags |= needsWrite ? (canRead ? O_RDWR : O_WRONLY) : O_RDONLY;
+  // No access asks only what the file is: a pipe must not wait here for its other end.
+  if (access == 0 && disposition == OPEN_EXISTING) flags = O_PATH | O_CLOEXEC;
   const std::string path = vrk::PosixPath(fileName);
   struct stat before {};
   const bool existed = ::stat(path.c_str(), &before) == 0;
@@ -154,6 +156,20 @@ BOOL ReadFile(HANDLE handle, LPVOID data, DWORD count, LPDWORD read, LPVOID /*ov
   }
   if (read) *read = done;
   return TRUE;
+}
+
+DWORD GetFileType(HANDLE handle) {
+  OpenFile* file = Lookup(handle);
+  struct stat info {};
+  if (file == nullptr || ::fstat(file->fd, &info) != 0) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FILE_TYPE_UNKNOWN;
+  }
+  SetLastError(ERROR_SUCCESS);
+  if (S_ISREG(info.st_mode)) return FILE_TYPE_DISK;
+  if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) return FILE_TYPE_CHAR;
+  if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) return FILE_TYPE_PIPE;
+  return FILE_TYPE_UNKNOWN;
 }
 
 BOOL CloseHandle(HANDLE handle) {

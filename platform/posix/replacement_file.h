@@ -1,5 +1,6 @@
-// A file written anew: a temporary file beside the target that takes the target's place
-// only when it is complete, so a failed write or download leaves the target as it was.
+// A file written anew: a file without a name in the target's folder (a named temporary one
+// beside it where the file system has no unnamed files) that takes the target's place only
+// when it is complete, so a failed write, download or killed run leaves the target as it was.
 // A replaced file keeps its permission bits (and its owner, for a privileged writer), and
 // writing through a link changes the file it points at.
 #pragma once
@@ -9,11 +10,19 @@
 
 namespace vrk_posix {
 
+struct ReplacementOptions {
+  // Keeps a zero byte after the bytes written and maps them for reading; only an unnamed
+  // file serves, so that no name is ever left behind for such a (large) file.
+  bool readable = false;
+  // Flushed to disk before it is named.
+  bool durable = true;
+};
+
 class ReplacementFile {
  public:
-  // Creates the temporary file; Error() tells why when IsOpen() is false.
-  explicit ReplacementFile(const std::string& target);
-  // Removes the temporary file unless it has been committed.
+  // Creates the file; Error() tells why when IsOpen() is false.
+  explicit ReplacementFile(const std::string& target, ReplacementOptions options = {});
+  // Drops the file unless it has been committed.
   ~ReplacementFile();
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;
@@ -21,19 +30,30 @@ class ReplacementFile {
   bool IsOpen() const { return fd_ >= 0 && error_ == 0; }
   // The errno value of the first failure.
   int Error() const { return error_; }
+  std::size_t Length() const { return length_; }
 
   bool Write(const char* data, std::size_t size);
-  // Flushes the bytes to disk and renames the file over the target.
-  bool Commit();
+  // For a readable file: the bytes and the zero after them, or null. Valid until the next
+  // call of Bytes() or Commit().
+  const char* Bytes();
+  // Cuts the file to `length` bytes (all written ones by default) and gives it the target's
+  // name, or `target` when not empty.
+  bool Commit(std::size_t length = static_cast<std::size_t>(-1), const std::string& target = "");
 
  private:
   bool Fail(int error);
+  void Unmap();
+  bool GiveName(const std::string& target);
 
   std::string target_;
-  std::string temporary_;
+  std::string temporary_;  // empty for an unnamed file
+  ReplacementOptions options_;
   int fd_ = -1;
   int error_ = 0;
   bool committed_ = false;
+  std::size_t length_ = 0;
+  char* map_ = nullptr;
+  std::size_t mapped_ = 0;
 };
 
 }  // namespace vrk_posix

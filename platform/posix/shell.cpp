@@ -148,6 +148,7 @@ void CloseInheritedDescriptors(int keep, long limit) {
   struct sigaction defaults {};
   defaults.sa_handler = SIG_DFL;
   ::sigaction(SIGPIPE, &defaults, nullptr);
+  ::sigaction(SIGXFSZ, &defaults, nullptr);
   if (launch.folder != nullptr && ::chdir(launch.folder) != 0) ReportAndExit(pipe, errno, false);
   if (!launch.program.empty()) {
     ::execv(launch.program[0], launch.program.data());

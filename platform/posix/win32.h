@@ -69,6 +69,13 @@ using PHKEY = HKEY*;
 #define OPEN_EXISTING 3
 #define OPEN_ALWAYS 4
 #define TRUNCATE_EXISTING 5
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define FILE_SHARE_DELETE 0x00000004
+#define FILE_TYPE_UNKNOWN 0x0000
+#define FILE_TYPE_DISK 0x0001
+#define FILE_TYPE_CHAR 0x0002
+#define FILE_TYPE_PIPE 0x0003
 
 #define S_OK static_cast<HRESULT>(0)
 #define S_FALSE static_cast<HRESULT>(1)
@@ -283,6 +290,8 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD access, DWORD shareMode, LPVOID securi
 BOOL WriteFile(HANDLE file, LPCVOID data, DWORD count, LPDWORD written, LPVOID overlapped);
 BOOL ReadFile(HANDLE file, LPVOID data, DWORD count, LPDWORD read, LPVOID overlapped);
 BOOL CloseHandle(HANDLE handle);
+// DISK for a regular file, CHAR for a device, PIPE for a FIFO or a socket.
+DWORD GetFileType(HANDLE file);
 
 // Message boxes.
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);

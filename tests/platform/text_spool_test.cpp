@@ -1,11 +1,18 @@
-// Large texts gathered beside the file they are bound for, and linked into place.
+// Large texts gathered beside the file they are bound for, and delivered there by naming.
 #include "platform/text_spool.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "framework/exceptions.h"
 #include "tests/platform/scratch_folder.h"
+
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
 
 namespace vrk {
 namespace {
@@ -26,13 +33,12 @@ void Feed(TextSpool& spool, const std::string& bytes, std::size_t piece = 65536)
   }
 }
 
-#ifndef _WIN32  // Windows keeps every text in memory
-
-TEST(TextSpool, LargeTextWaitsInAFileAndIsLinkedIntoPlaceWhole) {
+TEST(TextSpool, LargeTextWaitsBesideItsFileAndReplacesItWhole) {
   ScratchFolder folder;
-  // One length on a page boundary: the byte after the text lies past the file's end.
+  // One length on a page boundary: the zero after the text lies in a page of its own.
   for (std::size_t length : {std::size_t{3} << 20, (std::size_t{3} << 20) + 123}) {
-    const std::string name = folder.Inside("out " + std::to_string(length) + ".txt");
+    const std::string name = folder.Inside("out.txt");
+    folder.Put("out.txt", "earlier");
     const std::string expected = Pattern(length);
     Text text("left over");
     TextSpool spool(text, name.c_str());
@@ -40,32 +46,39 @@ TEST(TextSpool, LargeTextWaitsInAFileAndIsLinkedIntoPlaceWhole) {
 
     ASSERT_NE(text.Storage(), nullptr);
     EXPECT_EQ(text.View(), expected);
-    EXPECT_EQ(text.LengthBeforeZero(), length);
-    // Only the named file is left: the spool itself has no name.
-    EXPECT_EQ(folder.Names().count("out " + std::to_string(length) + ".txt"), 0u);
-
-    ASSERT_TRUE(LinkSpooledText(text, name.c_str()));
-    EXPECT_EQ(folder.Get("out " + std::to_string(length) + ".txt"), expected);
-    EXPECT_EQ(text.View(), expected);
     EXPECT_EQ(text.c_str()[text.Length()], 0);
-    // The file has its name now: a second one would make two names for one file.
-    EXPECT_FALSE(LinkSpooledText(text, folder.Inside("again").c_str()));
+    EXPECT_EQ(text.LengthBeforeZero(), length);
+    EXPECT_EQ(folder.Get("out.txt"), "earlier");
+
+    const Text copy = text;
+    EXPECT_FALSE(WaitsForItsFile(text, folder.Inside("other.txt").c_str()));
+    ASSERT_EQ(DeliverSpooledText(text, name.c_str()), SpoolDelivery::Delivered);
+    EXPECT_EQ(folder.Get("out.txt"), expected);
+    EXPECT_EQ(folder.Names(), std::set<std::string>{"out.txt"});
+    // The bytes belong to the file now: every text over them reads as empty.
+    EXPECT_TRUE(copy.IsEmpty());
+    EXPECT_EQ(DeliverSpooledText(text, name.c_str()), SpoolDelivery::NotSpooled);
   }
 }
 
-TEST(TextSpool, ZeroBytesAreFoundWhereverTheyArrive) {
+TEST(TextSpool, AZeroByteCutsTheFileWhereItStands) {
   ScratchFolder folder;
   const std::string name = folder.Inside("out.txt");
-  for (std::size_t zeroAt : {std::size_t{10}, std::size_t{(2 << 20) + 5}}) {
-    std::string bytes = Pattern(3 << 20);
-    bytes[zeroAt] = '\0';
-    Text text;
-    TextSpool spool(text, name.c_str());
-    Feed(spool, bytes);
-    ASSERT_NE(text.Storage(), nullptr);
-    EXPECT_EQ(text.View(), bytes);
-    EXPECT_EQ(text.LengthBeforeZero(), zeroAt);
-  }
+  std::string bytes = Pattern(3 << 20);
+  const std::size_t zeroAt = (2 << 20) + 5;
+  bytes[zeroAt] = '\0';
+  Text text;
+  TextSpool spool(text, name.c_str());
+  Feed(spool, bytes);
+  ASSERT_NE(text.Storage(), nullptr);
+  EXPECT_EQ(text.View(), bytes);
+  EXPECT_EQ(text.LengthBeforeZero(), zeroAt);
+
+  const Text cut = text.Left(zeroAt);
+  EXPECT_EQ(cut.Storage(), text.Storage());
+  EXPECT_EQ(cut.View(), bytes.substr(0, zeroAt));
+  ASSERT_EQ(DeliverSpooledText(cut, name.c_str()), SpoolDelivery::Delivered);
+  EXPECT_EQ(folder.Get("out.txt"), bytes.substr(0, zeroAt));
 }
 
 TEST(TextSpool, CopiesAndChangesNeverReachTheFile) {
@@ -79,9 +92,9 @@ TEST(TextSpool, CopiesAndChangesNeverReachTheFile) {
   changed.SetAt(1, '\0');
   changed.Append("!", 1);
   EXPECT_EQ(changed.LengthBeforeZero(), 0u);
-  ASSERT_TRUE(LinkSpooledText(text, folder.Inside("out.txt").c_str()));
+  ASSERT_EQ(DeliverSpooledText(text, folder.Inside("out.txt").c_str()), SpoolDelivery::Delivered);
   EXPECT_EQ(folder.Get("out.txt"), first);
-  EXPECT_EQ(text.View(), first);
+  EXPECT_EQ(changed.Length(), first.size() + 1);
 
   // Held by an event handler while the capture goes on.
   Text later;
@@ -93,23 +106,6 @@ TEST(TextSpool, CopiesAndChangesNeverReachTheFile) {
   EXPECT_EQ(later.View(), first + second);
 }
 
-TEST(TextSpool, ExistingNameIsNeverReplaced) {
-  ScratchFolder folder;
-  folder.Put("out.txt", "earlier");
-  const std::string expected = Pattern(2 << 20);
-  Text text;
-  TextSpool spool(text, folder.Inside("out.txt").c_str());
-  Feed(spool, expected);
-  ASSERT_NE(text.Storage(), nullptr);
-  EXPECT_FALSE(LinkSpooledText(text, folder.Inside("out.txt").c_str()));
-  EXPECT_EQ(folder.Get("out.txt"), "earlier");
-  // Refused, the text still reads whole, ending in a zero byte.
-  EXPECT_EQ(text.View(), expected);
-  EXPECT_EQ(text.c_str()[text.Length()], 0);
-}
-
-#endif
-
 TEST(TextSpool, WithoutAUsableFolderTheTextStaysInMemory) {
   ScratchFolder folder;
   const std::string expected = Pattern(2 << 20);
@@ -119,7 +115,7 @@ TEST(TextSpool, WithoutAUsableFolderTheTextStaysInMemory) {
     Feed(spool, expected);
     EXPECT_EQ(text.Storage(), nullptr) << boundFor;
     EXPECT_EQ(text.View(), expected);
-    EXPECT_FALSE(LinkSpooledText(text, folder.Inside("out.txt").c_str()));
+    EXPECT_EQ(DeliverSpooledText(text, folder.Inside("out.txt").c_str()), SpoolDelivery::NotSpooled);
   }
   // A small text never leaves memory.
   Text small;
@@ -128,6 +124,32 @@ TEST(TextSpool, WithoutAUsableFolderTheTextStaysInMemory) {
   EXPECT_EQ(small.Storage(), nullptr);
   EXPECT_TRUE(folder.Names().empty());
 }
+
+#ifndef _WIN32
+// A size limit far above the text's first pieces: the file grows by what is written only,
+// and the limit arrives as an error that drops the text and leaves nothing behind.
+TEST(TextSpool, AFileSizeLimitIsAWriteErrorNotASignal) {
+  ScratchFolder folder;
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit limited = saved;
+  limited.rlim_cur = 4 << 20;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+
+  Text text;
+  TextSpool spool(text, folder.Inside("out.txt").c_str());
+  Feed(spool, Pattern(3 << 20));  // below the limit: no trouble
+  EXPECT_EQ(text.Length(), std::size_t{3} << 20);
+  EXPECT_THROW(Feed(spool, Pattern(2 << 20)), EWriteError);
+  const Text after = text;
+
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_TRUE(after.IsEmpty());
+  EXPECT_TRUE(folder.Names().empty());
+}
+#endif
 
 }  // namespace
 }  // namespace vrk

@@ -1,0 +1,163 @@
+// Pending files on Windows: a hidden temporary file beside the target, marked for deletion
+// while it is written (so that the system removes it when the run ends without it), moved
+// into place with MoveFileExA once complete.
+#include "platform/pending_file.h"
+
+#include <string>
+
+#include "platform/winapi.h"
+
+namespace vrk {
+
+namespace {
+
+// From Windows Vista on; looked up so that older systems still run the tool.
+using SetInformationByHandle = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+constexpr int kFileDispositionInfo = 4;
+struct DispositionInfo {
+  BOOLEAN deleteFile;
+};
+
+SetInformationByHandle DispositionSetter() {
+  static const auto setter = reinterpret_cast<SetInformationByHandle>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle")));
+  return setter;
+}
+
+bool MarkForDeletion(HANDLE file, bool marked) {
+  const SetInformationByHandle setter = DispositionSetter();
+  DispositionInfo info{static_cast<BOOLEAN>(marked)};
+  return setter != nullptr && setter(file, kFileDispositionInfo, &info, sizeof info) != FALSE;
+}
+
+std::string::size_type NameStart(const std::string& path) {
+  const std::string::size_type separator = path.find_last_of("\\/:");
+  return separator == std::string::npos ? 0 : separator + 1;
+}
+
+class WindowsPendingFile final : public PendingFile {
+ public:
+  WindowsPendingFile(const std::string& target, Options options) : options_(options) {
+    const DWORD attributes = GetFileAttributesA(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+      return;
+    }
+    static LONG counter = 0;
+    const std::string::size_type start = NameStart(target);
+    for (int attempt = 0; attempt < 100 && file_ == INVALID_HANDLE_VALUE; ++attempt) {
+      temporary_ = target.substr(0, start) + "." + target.substr(start) + "." +
+                   std::to_string(GetCurrentProcessId()) + "-" +
+                   std::to_string(InterlockedIncrement(&counter) ^ GetTickCount()) + ".tmp";
+      file_ = CreateFileA(temporary_.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                          FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                          FILE_ATTRIBUTE_HIDDEN, nullptr);
+      if (file_ == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS &&
+          GetLastError() != ERROR_ALREADY_EXISTS) {
+        break;
+      }
+    }
+    if (file_ != INVALID_HANDLE_VALUE) marked_ = MarkForDeletion(file_, true);
+  }
+
+  ~WindowsPendingFile() override {
+    Unmap();
+    if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+    // Without the mark the name must go by hand.
+    if (!committed_ && !marked_ && !temporary_.empty()) DeleteFileA(temporary_.c_str());
+  }
+
+  bool IsOpen() const { return file_ != INVALID_HANDLE_VALUE; }
+
+  bool Append(const char* data, std::size_t length) override {
+    if (file_ == INVALID_HANDLE_VALUE || spoiled_) return false;
+    constexpr std::size_t kPiece = 1 << 20;
+    for (std::size_t done = 0; done < length;) {
+      const DWORD piece = static_cast<DWORD>(length - done < kPiece ? length - done : kPiece);
+      DWORD written = 0;
+      if (!WriteFile(file_, data + done, piece, &written, nullptr) || written != piece) {
+        spoiled_ = true;
+        return false;
+      }
+      done += piece;
+    }
+    length_ += length;
+    // A readable file keeps a zero byte after its bytes; the next write goes over it.
+    if (options_.readable) {
+      DWORD written = 0;
+      if (!WriteFile(file_, "", 1, &written, nullptr) || written != 1 ||
+          SetFilePointer(file_, -1, nullptr, FILE_CURRENT) == INVALID_SET_FILE_POINTER) {
+        spoiled_ = true;
+        return false;
+      }
+    }
+    return true;
+  }
+
+  std::size_t Length() const noexcept override { return length_; }
+
+  const char* Bytes() override {
+    if (!options_.readable || file_ == INVALID_HANDLE_VALUE || spoiled_) return nullptr;
+    if (view_ != nullptr && viewed_ == length_ + 1) return view_;
+    // A view covers the file as it was: a longer file needs a new one.
+    Unmap();
+    section_ = CreateFileMappingA(file_, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    if (section_ == nullptr) return nullptr;
+    view_ = static_cast<const char*>(MapViewOfFile(section_, FILE_MAP_READ, 0, 0, 0));
+    viewed_ = view_ != nullptr ? length_ + 1 : 0;
+    return view_;
+  }
+
+  bool Commit(const char* target, std::size_t length) override {
+    if (file_ == INVALID_HANDLE_VALUE || spoiled_ || committed_) return false;
+    Unmap();
+    if (length > length_) length = length_;
+    LONG high = static_cast<LONG>(static_cast<unsigned long long>(length) >> 32);
+    if (SetFilePointer(file_, static_cast<LONG>(length & 0xFFFFFFFFu), &high, FILE_BEGIN) ==
+            INVALID_SET_FILE_POINTER &&
+        GetLastError() != NO_ERROR) {
+      return false;
+    }
+    if (!SetEndOfFile(file_)) return false;
+    if (options_.durable && !FlushFileBuffers(file_)) return false;
+    if (marked_ && !MarkForDeletion(file_, false)) return false;
+    CloseHandle(file_);
+    file_ = INVALID_HANDLE_VALUE;
+    marked_ = false;
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING | (options_.durable ? MOVEFILE_WRITE_THROUGH : 0);
+    if (!MoveFileExA(temporary_.c_str(), target, flags)) return false;
+    committed_ = true;
+    return true;
+  }
+
+ private:
+  void Unmap() {
+    if (view_ != nullptr) UnmapViewOfFile(view_);
+    if (section_ != nullptr) CloseHandle(section_);
+    view_ = nullptr;
+    section_ = nullptr;
+    viewed_ = 0;
+  }
+
+  Options options_;
+  std::string temporary_;
+  HANDLE file_ = INVALID_HANDLE_VALUE;
+  HANDLE section_ = nullptr;
+  const char* view_ = nullptr;
+  std::size_t viewed_ = 0;
+  std::size_t length_ = 0;
+  bool marked_ = false;
+  bool spoiled_ = false;
+  bool committed_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<PendingFile> PendingFile::Create(const char* target, Options options) {
+  if (target == nullptr || *target == '\0') return nullptr;
+  auto file = std::make_unique<WindowsPendingFile>(target, options);
+  if (!file->IsOpen()) return nullptr;
+  return file;
+}
+
+}  // namespace vrk
