@@ -2,6 +2,7 @@
 #include "app/Unit1.h"
 #include "app/messages.h"
 #include "app/settings.h"
+#include "framework/exceptions.h"
 #include "platform/ini_file.h"
 #include "platform/registry.h"
 #include "platform/text_rules.h"
@@ -40,8 +41,17 @@ void TMain::RunProxyCommand() {
     }
   }
   TIniFile settingsFile(SettingsFileName());
-  settingsFile.WriteString("Main", "IP", Field(proxy, ':', 1));
-  settingsFile.WriteInteger("Main", "Port", StrToInt(Field(proxy, ':', 2)));
+  const Text host = Field(proxy, ':', 1);
+  int port = 0;
+  try {
+    port = StrToInt(Field(proxy, ':', 2));
+  } catch (const EConvertError&) {
+    // A server without an address: the host is cleared before the port is reported.
+    settingsFile.WriteString("Main", "IP", host);
+    throw;
+  }
+  // One change, so that two runs at once never leave one's host with the other's port.
+  settingsFile.WriteStrings("Main", {{"IP", host}, {"Port", IntToStr(port)}});
 }
 
 }  // namespace vrk

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "framework/exceptions.h"
+#include "platform/profile_values.h"
 #include "platform/text_rules.h"
 #include "platform/winapi.h"
 
@@ -31,6 +32,12 @@ bool FitsOneLine(const Text& section, const Text& key, const Text& value) {
          key.View().find('=') == std::string_view::npos;
 }
 
+// What the profile calls could not write faithfully is refused before they are called.
+bool Writable(const Text& section, const Text& key, const Text& value) {
+  return !HasZeroByte(section) && !HasZeroByte(key) && !HasZeroByte(value) &&
+         FitsOneLine(section, key, value);
+}
+
 }  // namespace
 
 TIniFile::TIniFile(Text fileName) : fileName_(std::move(fileName)) {}
@@ -49,15 +56,29 @@ int TIniFile::ReadInteger(const Text& section, const Text& key, int fallback) co
 }
 
 void TIniFile::WriteString(const Text& section, const Text& key, const Text& value) {
-  const bool refused = HasZeroByte(section) || HasZeroByte(key) || HasZeroByte(value) ||
-                       HasZeroByte(fileName_) || !FitsOneLine(section, key, value) ||
-                       !WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
-                                                   fileName_.c_str());
-  if (refused) throw EIniFileException(FormatText("Unable to write to %s", {fileName_}));
+  if (HasZeroByte(fileName_) || !Writable(section, key, value) ||
+      !WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), fileName_.c_str())) {
+    RaiseUnwritable();
+  }
+}
+
+void TIniFile::WriteStrings(const Text& section, const std::vector<IniValue>& values) {
+  std::vector<ProfileValue> entries;
+  for (const IniValue& entry : values) {
+    if (!Writable(section, entry.key, entry.value)) RaiseUnwritable();
+    entries.push_back(ProfileValue{entry.key.c_str(), entry.value.c_str()});
+  }
+  if (HasZeroByte(fileName_) || !WriteProfileValues(section.c_str(), entries, fileName_.c_str())) {
+    RaiseUnwritable();
+  }
 }
 
 void TIniFile::WriteInteger(const Text& section, const Text& key, int value) {
   WriteString(section, key, Text(std::to_string(value)));
+}
+
+void TIniFile::RaiseUnwritable() const {
+  throw EIniFileException(FormatText("Unable to write to %s", {fileName_}));
 }
 
 void TIniFile::UpdateFile() {

@@ -1,9 +1,16 @@
 // The settings profile: an ini file read and written through the platform's profile calls.
 #pragma once
 
+#include <vector>
+
 #include "framework/text.h"
 
 namespace vrk {
+
+struct IniValue {
+  Text key;
+  Text value;
+};
 
 class TIniFile {
  public:
@@ -22,10 +29,16 @@ class TIniFile {
   // EIniFileException "Unable to write to %s" when the platform refuses.
   void WriteString(const Text& section, const Text& key, const Text& value);
   void WriteInteger(const Text& section, const Text& key, int value);
+  // The keys of one section written as one change of the file: another run writing the same
+  // keys at the same time never leaves some of its values beside some of these. Raises as
+  // WriteString; nothing is written when any of the texts is refused.
+  void WriteStrings(const Text& section, const std::vector<IniValue>& values);
   // Flushes the platform's cache; its result is not looked at.
   void UpdateFile();
 
  private:
+  [[noreturn]] void RaiseUnwritable() const;
+
   Text fileName_;
 };
 

@@ -1,24 +1,39 @@
 // Profile (ini) files read and written as Windows does with files a user edits by hand.
+// A file is read and parsed once, and again only when it has changed.
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/posix/errno_map.h"
+#include "platform/posix/parsed_files.h"
 #include "platform/posix/paths.h"
 #include "platform/posix/profile_document.h"
 #include "platform/posix/whole_file.h"
 #include "platform/posix/win32.h"
+#include "platform/profile_values.h"
 
 namespace {
 
 using vrk::ProfileDocument;
 
-ProfileDocument Load(LPCSTR fileName) {
-  std::string bytes;
-  if (vrk::ReadWholeFile(vrk::PosixPath(fileName), bytes) != vrk::ReadOutcome::kRead) bytes.clear();
-  return ProfileDocument::Parse(bytes);
+vrk::ParsedFiles<ProfileDocument>& Profiles() {
+  static vrk::ParsedFiles<ProfileDocument> files(
+      [](std::string&& bytes) { return ProfileDocument::Parse(std::move(bytes)); });
+  return files;
+}
+
+// A file that is missing or cannot be read reads as an empty one.
+std::shared_ptr<const ProfileDocument> Load(LPCSTR fileName) {
+  std::shared_ptr<const ProfileDocument> document;
+  if (Profiles().Get(vrk::PosixPath(fileName), document) != vrk::ReadOutcome::kRead) {
+    static const auto empty = std::make_shared<const ProfileDocument>();
+    document = empty;
+  }
+  return document;
 }
 
 // Copies at most size-1 bytes and a terminating zero; returns the count copied.
@@ -78,12 +93,38 @@ bool WritableNames(LPCSTR section, LPCSTR key, LPCSTR value) {
   return true;
 }
 
+BOOL Refused() {
+  SetLastError(ERROR_INVALID_PARAMETER);
+  return FALSE;
+}
+
+// Lets `edit` change the file as it is now and replaces the file once, when anything changed.
+template <typename Edit>
+BOOL Change(LPCSTR section, LPCSTR fileName, Edit edit) {
+  if (section == nullptr || fileName == nullptr || *fileName == '\0') return Refused();
+  const std::string path = vrk::PosixPath(fileName);
+  std::shared_ptr<const ProfileDocument> current;
+  if (Profiles().Get(path, current) == vrk::ReadOutcome::kFailed) {
+    // A file we cannot read must not be replaced by one made of this write alone.
+    vrk::SetLastErrorFromErrno(errno);
+    return FALSE;
+  }
+  ProfileDocument document = current ? *current : ProfileDocument();
+  edit(document);
+  const std::string_view before = current ? current->Serialize() : std::string_view();
+  if (document.Serialize() == before) return TRUE;
+  const bool replaced = vrk::ReplaceWholeFile(path, document.Serialize());
+  Profiles().Forget(path);
+  return replaced ? TRUE : FALSE;
+}
+
 }  // namespace
 
 DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, LPSTR buffer,
                                DWORD size, LPCSTR fileName) {
   if (buffer == nullptr || size == 0) return 0;
-  const ProfileDocument document = Load(fileName);
+  const std::shared_ptr<const ProfileDocument> loaded = Load(fileName);
+  const ProfileDocument& document = *loaded;
   if (section == nullptr) return CopyList(document.SectionNames(), buffer, size);
   const std::optional<std::size_t> header = document.FindSection(section);
   if (key == nullptr) {
@@ -117,31 +158,33 @@ UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR 
 }
 
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName) {
-  // Nothing is cached, so a flush has nothing to do.
+  // Every write goes to the file at once, so a flush has nothing to do.
   if (section == nullptr && key == nullptr && value == nullptr) return TRUE;
-  if (section == nullptr || fileName == nullptr || *fileName == '\0' ||
-      !WritableNames(section, key, value)) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  const std::string path = vrk::PosixPath(fileName);
-  std::string before;
-  const vrk::ReadOutcome outcome = vrk::ReadWholeFile(path, before);
-  if (outcome == vrk::ReadOutcome::kFailed) {
-    // A file we cannot read must not be replaced by one made of this write alone.
-    vrk::SetLastErrorFromErrno(errno);
-    return FALSE;
-  }
-  ProfileDocument document = ProfileDocument::Parse(before);
-  if (key == nullptr) {
-    document.DeleteSection(section);
-  } else if (value == nullptr) {
-    document.DeleteKey(section, key);
-  } else {
-    document.SetValue(section, key, value);
-  }
-  const std::string after = document.Serialize();
-  if (outcome == vrk::ReadOutcome::kRead && after == before) return TRUE;
-  if (outcome == vrk::ReadOutcome::kMissing && after.empty()) return TRUE;
-  return vrk::ReplaceWholeFile(path, after) ? TRUE : FALSE;
+  if (!WritableNames(section, key, value)) return Refused();
+  return Change(section, fileName, [&](ProfileDocument& document) {
+    if (key == nullptr) {
+      document.DeleteSection(section);
+    } else if (value == nullptr) {
+      document.DeleteKey(section, key);
+    } else {
+      document.SetValue(section, key, value);
+    }
+  });
 }
+
+namespace vrk {
+
+bool WriteProfileValues(const char* section, std::span<const ProfileValue> values,
+                        const char* fileName) {
+  for (const ProfileValue& entry : values) {
+    if (entry.key == nullptr || entry.value == nullptr ||
+        !WritableNames(section, entry.key, entry.value)) {
+      return Refused();
+    }
+  }
+  return Change(section, fileName, [&](ProfileDocument& document) {
+    for (const ProfileValue& entry : values) document.SetValue(section, entry.key, entry.value);
+  });
+}
+
+}  // namespace vrk

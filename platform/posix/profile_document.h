@@ -1,35 +1,53 @@
-// A profile (ini) file held as its lines, so that an edit keeps every other line byte for byte.
+// A profile (ini) file held as its bytes, so that an edit keeps every other line byte for byte.
+// Only the lines that mean something (section headers and entries) are indexed, by where they
+// start; their names and values are read from the bytes when asked for. So a large file costs
+// little more than its own size.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace vrk {
 
+// A section header or an entry, as views into its document's bytes.
 struct ProfileLine {
-  enum class Kind { kOther, kSection, kEntry };
-  std::string text;  // the line's bytes without its line end
-  std::string end;   // "\r\n", "\n", "\r", or "" for a last line without one
-  Kind kind = Kind::kOther;
-  std::string name;   // section or key name, blanks around it trimmed
-  std::string value;  // entry value, blanks around it trimmed, quotes kept
+  enum class Kind { kSection, kEntry };
+  Kind kind = Kind::kEntry;
+  std::string_view name;   // section or key name, blanks around it trimmed
+  std::string_view value;  // entry value, blanks around it trimmed, quotes kept
+};
+
+class ProfileDocument;
+
+// The indexed lines of a document in file order; FindSection and FindKey give positions in it.
+class ProfileLines {
+ public:
+  explicit ProfileLines(const ProfileDocument& document) : document_(document) {}
+  ProfileLine operator[](std::size_t index) const;
+
+ private:
+  const ProfileDocument& document_;
 };
 
 class ProfileDocument {
  public:
-  static ProfileDocument Parse(std::string_view bytes);
-  std::string Serialize() const;
+  static ProfileDocument Parse(std::string&& bytes);
+  static ProfileDocument Parse(std::string_view bytes) { return Parse(std::string(bytes)); }
+  const std::string& Serialize() const noexcept { return bytes_; }
 
   // The line end the file uses (its first one); CRLF for a file that has none.
-  const std::string& LineEnd() const noexcept { return lineEnd_; }
-  const std::vector<ProfileLine>& Lines() const noexcept { return lines_; }
+  std::string_view LineEnd() const noexcept { return lineEnd_; }
+  ProfileLines Lines() const noexcept { return ProfileLines(*this); }
 
-  // Index of the header of the first section of that name (case-insensitive).
+  // Position of the header of the first section of that name (case-insensitive).
   std::optional<std::size_t> FindSection(std::string_view section) const;
-  // Index of the first entry of that key in the section starting at header.
+  // Position of the first entry of that key in the section whose header is at `header`.
   std::optional<std::size_t> FindKey(std::size_t header, std::string_view key) const;
   // Names of the sections, then of the keys of one section; each once, first spelling kept.
   std::vector<std::string> SectionNames() const;
@@ -41,13 +59,37 @@ class ProfileDocument {
   void DeleteSection(std::string_view section);
 
  private:
-  // One past the last line of the section starting at header.
-  std::size_t SectionEnd(std::size_t header) const;
-  void EnsureLastLineEnded();
-  void Insert(std::size_t index, std::string text);
+  friend class ProfileLines;
+  // Eight bytes a line. The offset reaches 1 TiB, far beyond any file held in memory; the
+  // hash of the folded name lets a search pass over lines of other names without reading them.
+  struct Mark {
+    std::uint64_t start : 40;  // offset of the line's first byte
+    std::uint64_t section : 1;
+    std::uint64_t nameHash : 23;
+  };
 
-  std::vector<ProfileLine> lines_;
-  std::string lineEnd_ = "\r\n";
+  // Marks the headers and entries; returns the first line end, empty when there is none.
+  std::string_view Index();
+  ProfileLine LineAt(std::size_t index) const;
+  std::size_t Start(std::size_t index) const noexcept { return marks_[index].start; }
+  // Whether the line at `index` is a header (or an entry) of that trimmed name.
+  bool Named(std::size_t index, bool section, std::string_view name, std::uint32_t hash) const;
+  // The bytes of the line starting at `offset`, without its line end.
+  std::string_view TextFrom(std::size_t offset) const;
+  // One past the last indexed line of the section whose header is at `header`.
+  std::size_t SectionEnd(std::size_t header) const;
+  // Offset of the first byte after the section: the next header, or the end of the bytes.
+  std::size_t SectionEndOffset(std::size_t header) const;
+  // Offset just past the end of the line holding `offset`, line end included.
+  std::size_t LineAfter(std::size_t offset) const;
+  // Replaces bytes [from, to), or removes the given ranges (in file order), and indexes the
+  // result anew.
+  void Splice(std::size_t from, std::size_t to, std::string_view with);
+  void Erase(const std::vector<std::pair<std::size_t, std::size_t>>& ranges);
+
+  std::string bytes_;
+  std::deque<Mark> marks_;  // grows without copying: a large file needs no second array
+  std::string_view lineEnd_ = "\r\n";
 };
 
 // Removes one pair of matching quotes (" or ') around a value.

@@ -1,11 +1,13 @@
 // The registry calls over the emulated registry. An open key holds the values it had when
-// it was opened, so the file is read once per open.
+// it was opened; the file is read and parsed once, and again only when it has changed.
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 
+#include "platform/posix/parsed_files.h"
 #include "platform/posix/registry_file.h"
 #include "platform/posix/whole_file.h"
 
@@ -33,18 +35,23 @@ HandleTable& Handles() {
 
 bool IsCurrentUser(HKEY key) { return key == HKEY_CURRENT_USER; }
 
-// The document as it is now: the file, or the environment when there is no file.
-LONG LoadDocument(RegistryDocument& document) {
+vrk::ParsedFiles<RegistryDocument>& RegistryFiles() {
+  static vrk::ParsedFiles<RegistryDocument> files(
+      [](std::string&& bytes) { return vrk_posix::ParseRegistryFile(bytes); });
+  return files;
+}
+
+// The document as it is now: the file, or the environment when there is no file (or only
+// something that is not a regular file).
+LONG LoadDocument(std::shared_ptr<const RegistryDocument>& document) {
   const std::string path = vrk_posix::RegistryFilePath();
-  std::string bytes;
   const vrk::ReadOutcome outcome =
-      path.empty() ? vrk::ReadOutcome::kMissing : vrk::ReadWholeFile(path, bytes);
+      path.empty() ? vrk::ReadOutcome::kMissing : RegistryFiles().Get(path, document);
   switch (outcome) {
     case vrk::ReadOutcome::kRead:
-      document = vrk_posix::ParseRegistryFile(bytes);
       return ERROR_SUCCESS;
     case vrk::ReadOutcome::kMissing:
-      document = vrk_posix::EnvironmentRegistry();
+      document = std::make_shared<const RegistryDocument>(vrk_posix::EnvironmentRegistry());
       return ERROR_SUCCESS;
     case vrk::ReadOutcome::kFailed:
       break;
@@ -72,10 +79,10 @@ bool TargetPath(HKEY key, const char* subKey, std::string& path) {
 template <typename Use>
 LONG WithValues(HKEY key, Use use) {
   if (IsCurrentUser(key)) {
-    RegistryDocument document;
+    std::shared_ptr<const RegistryDocument> document;
     const LONG loaded = LoadDocument(document);
     if (loaded != ERROR_SUCCESS) return loaded;
-    return use(*document.FindKey(""));
+    return use(*document->FindKey(""));
   }
   HandleTable& table = Handles();
   std::lock_guard<std::mutex> guard(table.lock);
@@ -96,10 +103,10 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM, PHKEY result) {
                ? ERROR_FILE_NOT_FOUND
                : ERROR_INVALID_HANDLE;
   }
-  RegistryDocument document;
+  std::shared_ptr<const RegistryDocument> document;
   const LONG loaded = LoadDocument(document);
   if (loaded != ERROR_SUCCESS) return loaded;
-  const RegistryValues* values = document.FindKey(path);
+  const RegistryValues* values = document->FindKey(path);
   if (values == nullptr) return ERROR_FILE_NOT_FOUND;
 
   HandleTable& table = Handles();

@@ -1,7 +1,6 @@
 // Reading the registry editor's export format into the emulated registry.
 #include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "platform/posix/registry_file.h"
 
@@ -84,22 +83,13 @@ std::optional<std::string> QuotedText(std::string_view& text) {
 
 class Parser {
  public:
-  explicit Parser(std::string_view text) {
-    std::size_t start = 0;
-    while (start <= text.size()) {
-      std::size_t end = text.find('\n', start);
-      if (end == std::string_view::npos) end = text.size();
-      std::string_view line = text.substr(start, end - start);
-      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-      lines_.push_back(line);
-      start = end + 1;
-    }
-  }
+  explicit Parser(std::string_view text) : text_(text) {}
 
   RegistryDocument Run() {
     if (!ReadHeader()) return std::move(document_);
-    while (next_ < lines_.size()) {
-      const std::string_view line = Trimmed(lines_[next_++]);
+    std::string_view line;
+    while (NextLine(line)) {
+      line = Trimmed(line);
       if (line.empty() || line.front() == ';') continue;
       if (line.front() == '[') {
         KeyLine(line);
@@ -112,9 +102,21 @@ class Parser {
   }
 
  private:
+  // The next line without its line end, read in place: a large file is never split up.
+  bool NextLine(std::string_view& line) {
+    if (next_ > text_.size()) return false;
+    std::size_t end = text_.find('\n', next_);
+    if (end == std::string_view::npos) end = text_.size();
+    line = text_.substr(next_, end - next_);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    next_ = end + 1;
+    return true;
+  }
+
   bool ReadHeader() {
-    while (next_ < lines_.size()) {
-      const std::string_view line = Trimmed(lines_[next_++]);
+    std::string_view line;
+    while (NextLine(line)) {
+      line = Trimmed(line);
       if (line.empty()) continue;
       utf16Strings_ = line == kVersion5Header;
       return utf16Strings_ || line == kVersion4Header;
@@ -198,11 +200,11 @@ class Parser {
     const bool colon = !rest.empty() && rest.front() == ':';
     std::string list(colon ? rest.substr(1) : rest);
     // Appended in place: a large value spans thousands of lines.
-    for (;;) {
+    for (std::string_view line;;) {
       const std::size_t last = list.find_last_not_of(" \t");
-      if (last == std::string::npos || list[last] != '\\' || next_ >= lines_.size()) break;
+      if (last == std::string::npos || list[last] != '\\' || !NextLine(line)) break;
       list.resize(last);
-      list += Trimmed(lines_[next_++]);
+      list += Trimmed(line);
     }
     if (!type || !colon) return std::nullopt;
     std::optional<std::string> bytes = HexBytes(list);
@@ -213,7 +215,7 @@ class Parser {
     return RegistryValue{*type, std::move(*bytes)};
   }
 
-  std::vector<std::string_view> lines_;
+  std::string_view text_;
   std::size_t next_ = 0;
   bool utf16Strings_ = false;
   RegistryDocument document_;
@@ -223,15 +225,12 @@ class Parser {
 }  // namespace
 
 RegistryDocument ParseRegistryFile(std::string_view bytes) {
-  std::string text;
   if (bytes.substr(0, kUtf16Mark.size()) == kUtf16Mark) {
-    text = Utf8FromUtf16(bytes.substr(kUtf16Mark.size()));
-  } else if (bytes.substr(0, kUtf8Mark.size()) == kUtf8Mark) {
-    text = bytes.substr(kUtf8Mark.size());
-  } else {
-    text = bytes;
+    const std::string text = Utf8FromUtf16(bytes.substr(kUtf16Mark.size()));
+    return Parser(text).Run();
   }
-  return Parser(text).Run();
+  if (bytes.substr(0, kUtf8Mark.size()) == kUtf8Mark) bytes.remove_prefix(kUtf8Mark.size());
+  return Parser(bytes).Run();
 }
 
 std::string RegistryFilePath() {

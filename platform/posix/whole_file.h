@@ -1,6 +1,9 @@
-// Reading a whole file, and replacing one atomically through a temporary file beside it.
+// Reading a regular file whole, and replacing one atomically through a temporary file beside it.
 #pragma once
 
+#include <sys/types.h>
+
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -8,8 +11,26 @@ namespace vrk {
 
 enum class ReadOutcome { kRead, kMissing, kFailed };
 
-// kMissing when nothing has that name (ENOENT); errno is kept on kFailed.
-ReadOutcome ReadWholeFile(const std::string& path, std::string& bytes);
+// What tells one state of a file from another without reading it.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  std::timespec modified{};
+
+  friend bool operator==(const FileIdentity& a, const FileIdentity& b) noexcept {
+    return a.device == b.device && a.inode == b.inode && a.size == b.size &&
+           a.modified.tv_sec == b.modified.tv_sec && a.modified.tv_nsec == b.modified.tv_nsec;
+  }
+};
+
+// Only a regular file (also through a link) counts: nothing of that name (ENOENT), a FIFO,
+// a device, a socket or a folder all give kMissing. errno is kept on kFailed.
+ReadOutcome IdentifyRegularFile(const std::string& path, FileIdentity& identity);
+
+// As above, and the file's bytes. Opening never blocks and never touches anything but a
+// regular file.
+ReadOutcome ReadRegularFile(const std::string& path, std::string& bytes, FileIdentity& identity);
 
 // Writes the bytes to a new file in the same folder, flushes it to disk and renames it
 // over path, keeping the permission bits of an existing file. Refuses an existing file

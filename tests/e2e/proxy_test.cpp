@@ -3,7 +3,14 @@
 
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+#include "folder_files.h"
 #include "internet_settings.h"
 #include "vrk_runner.h"
 
@@ -11,6 +18,7 @@ namespace vrk_test {
 namespace {
 
 const std::string kCaption = "Nápověda";
+const std::string kProxyOff = "Nastavení proběhlo úspěšně\nProxy server není používán";
 
 class ProxyCommand : public ::testing::TestWithParam<const char*> {
  protected:
@@ -33,7 +41,7 @@ TEST_P(ProxyCommand, ProxyOffStoresEmptyHostAndPortZero) {
   Registry({Dword("ProxyEnable", 0), TextValue("ProxyServer", "ignored:1")});
   RunResult run = Run();
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.out, Box(kCaption, "Nastavení proběhlo úspěšně\nProxy server není používán"));
+  EXPECT_EQ(run.out, Box(kCaption, kProxyOff));
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(Settings(), "[Main]\r\nIP=\r\nPort=0\r\n");
 }
@@ -102,7 +110,7 @@ TEST_P(ProxyCommand, SettingsFileThatCannotBeWrittenIsReported) {
   std::filesystem::create_directory(folder_.File("vrk.ini"));
   Registry({Dword("ProxyEnable", 0)});
   RunResult run = Run();
-  EXPECT_EQ(run.out, Box(kCaption, "Nastavení proběhlo úspěšně\nProxy server není používán"));
+  EXPECT_EQ(run.out, Box(kCaption, kProxyOff));
   EXPECT_EQ(run.err, Box("VRK", "Unable to write to " + folder_.File("vrk.ini") + "."));
 }
 
@@ -116,12 +124,86 @@ TEST_P(ProxyCommand, WithoutRegistryFileTheEnvironmentProxyIsUsed) {
   EXPECT_EQ(Settings(), "[Main]\r\nIP=proxy.example\r\nPort=3128\r\n");
 
   run = Run();
-  EXPECT_EQ(run.out, Box(kCaption, "Nastavení proběhlo úspěšně\nProxy server není používán"));
+  EXPECT_EQ(run.out, Box(kCaption, kProxyOff));
   EXPECT_EQ(Settings(), "[Main]\r\nIP=\r\nPort=0\r\n");
+}
+
+TEST_P(ProxyCommand, RegistryFileThatIsNoRegularFileCountsAsNone) {
+  // A FIFO nobody writes to: opening it for reading would wait for a writer for ever.
+  const std::string fifo = folder_.File("fifo.reg");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  RunResult run = Run({"VRK_REGISTRY=" + fifo});
+  EXPECT_FALSE(run.timedOut);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.out, Box(kCaption, kProxyOff));
+  EXPECT_EQ(Settings(), "[Main]\r\nIP=\r\nPort=0\r\n");
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+  EXPECT_EQ(FilesBesideTheTool(folder_), (std::vector<std::string>{"fifo.reg", "vrk.ini"}));
 }
 #endif
 
 INSTANTIATE_TEST_SUITE_P(BothWords, ProxyCommand, ::testing::Values("proxy", "nast"));
+
+struct Proxy {
+  std::string host;
+  std::string port;
+};
+
+// Two runs at once, each finding another proxy (on Windows, where the registry is one for
+// all, both may find the same): the file always holds one run's host with that run's port.
+TEST(ProxyCommandAtOnce, TwoRunsLeaveOneRunsHostWithItsPort) {
+#ifdef _WIN32
+  const int kPairs = 10;  // a run under Wine takes long
+#else
+  const int kPairs = 20;
+#endif
+  const Proxy proxies[2] = {{"10.0.0.1", "1001"}, {"10.0.0.2", "1002"}};
+  ToolFolder folder;
+  ToolFolder registryFolders[2];
+  InternetSettings first(registryFolders[0]), second(registryFolders[1]);
+  InternetSettings* registries[2] = {&first, &second};
+  for (int i = 0; i < 2; ++i) {
+    registries[i]->Set({Dword("ProxyEnable", 1),
+                        TextValue("ProxyServer", proxies[i].host + ":" + proxies[i].port)});
+  }
+  auto shown = [&](const Proxy& proxy) {
+    return Box(kCaption, "Nastavení proběhlo úspěšně\nProxy server je nastaven:\nIP: " +
+                             proxy.host + "\nPort: " + proxy.port);
+  };
+  // Line ends are not compared: Windows' profile service may rewrite them.
+  auto stored = [](const Proxy& proxy) {
+    return "; kept\n[Main]\nProgram=Okno\nIP=" + proxy.host + "\nPort=" + proxy.port + "\n";
+  };
+
+  for (int pair = 0; pair < kPairs; ++pair) {
+    folder.WriteSettings("; kept\r\n[Main]\r\nProgram=Okno\r\n");
+    RunResult runs[2];
+    auto run = [&](int i) {
+      std::vector<std::string> environment = {"http_proxy=", "HTTP_PROXY="};
+      for (const std::string& entry : registries[i]->Environment()) environment.push_back(entry);
+      runs[i] = folder.Run({"proxy"}, "", environment);
+    };
+    std::thread other(run, 1);
+    run(0);
+    other.join();
+
+    std::vector<std::string> allowed;
+    for (const RunResult& result : runs) {
+      EXPECT_EQ(result.exitCode, 0);
+      EXPECT_EQ(result.err, "");
+      for (const Proxy& proxy : proxies) {
+        if (result.out == shown(proxy)) allowed.push_back(stored(proxy));
+      }
+    }
+    ASSERT_EQ(allowed.size(), 2u) << runs[0].out << runs[1].out;
+    std::string settings = folder.ReadFile("vrk.ini");
+    std::erase(settings, '\r');
+    EXPECT_TRUE(settings == allowed[0] || settings == allowed[1])
+        << "pair " << pair << ":\n" << settings;
+    EXPECT_EQ(FilesBesideTheTool(folder), std::vector<std::string>{"vrk.ini"});
+  }
+}
 
 }  // namespace
 }  // namespace vrk_test

@@ -2,7 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+#include "folder_files.h"
 #include "vrk_runner.h"
 
 namespace vrk_test {
@@ -102,6 +109,46 @@ TEST(Startup, MalformedOrUnreadableSettingsGiveTheDefaults) {
   std::filesystem::rename(folder.File("vrk.ini.d"), folder.File("vrk.ini"));
   EXPECT_EQ(folder.Run({}).err, Box(kWarning, kNoParameters));
 }
+
+TEST(Startup, LargeSettingsFileIsReadWhole) {
+  ToolFolder folder;
+  // Millions of lines, and the key that shows at the very end.
+  std::string settings = "[Main]\r\n";
+  while (settings.size() < (20u << 20)) settings += "a=\r\n";
+  settings += "URL=x\r\n";
+  folder.WriteSettings(settings);
+  RunResult run = folder.Run({});
+  EXPECT_FALSE(run.timedOut);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.err, Box(kWarning, kEmptyFirst));
+  EXPECT_EQ(run.out, "");
+  EXPECT_TRUE(folder.ReadFile("vrk.ini") == settings);
+  EXPECT_EQ(FilesBesideTheTool(folder), std::vector<std::string>{"vrk.ini"});
+}
+
+#ifndef _WIN32
+TEST(Startup, SettingsFileThatIsNoRegularFileGivesTheDefaults) {
+  ToolFolder folder;
+  // A FIFO nobody writes to: opening it for reading would wait for a writer for ever.
+  ASSERT_EQ(mkfifo(folder.File("vrk.ini").c_str(), 0600), 0);
+  RunResult run = folder.Run({});
+  EXPECT_FALSE(run.timedOut);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.err, Box(kWarning, kNoParameters));
+  EXPECT_EQ(run.out, "");
+  EXPECT_TRUE(std::filesystem::is_fifo(folder.File("vrk.ini")));
+
+  // A device that never ends.
+  std::filesystem::remove(folder.File("vrk.ini"));
+  std::filesystem::create_symlink("/dev/zero", folder.File("vrk.ini"));
+  run = folder.Run({});
+  EXPECT_FALSE(run.timedOut);
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.err, Box(kWarning, kNoParameters));
+  EXPECT_EQ(std::filesystem::read_symlink(folder.File("vrk.ini")), "/dev/zero");
+  EXPECT_EQ(FilesBesideTheTool(folder), std::vector<std::string>{"vrk.ini"});
+}
+#endif
 
 TEST(Startup, OddCommandLinesNeverCrash) {
   ToolFolder folder;
