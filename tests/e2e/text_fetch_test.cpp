@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -195,6 +196,18 @@ TEST_F(TextFetch, ProxyPortZeroFailsWithTheExceptionReport) {
 }
 
 #ifdef _WIN32
+// Device names are written into, never renamed or made into files. A program without a
+// console cannot open CON: it says so and changes nothing either.
+TEST_F(TextFetch, DeviceNamesAreNeverRenamedOrMadeIntoFiles) {
+  EXPECT_EQ(Run({server_.Url("/large.txt"), "W", "NUL"}).err, "");
+  EXPECT_EQ(Run({server_.Url("/pocasi.txt"), "W", "nul"}).err, "");
+  const RunResult console = Run({server_.Url("/pocasi.txt"), "W", "CON"});
+  EXPECT_TRUE(console.err == "" || console.err == Box("VRK", "Cannot create file CON.")) << console.err;
+  std::size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder_.Path())) ++entries;
+  EXPECT_EQ(entries, 1u);  // the tool alone
+}
+
 // The receiving program as a user runs it: the tool finds its window and edit control.
 TEST_F(TextFetch, WithoutModeTheTextGoesIntoTheReceivingProgram) {
   std::string program = vrk::testing::WindowsPath(VRK_RECEIVER);
