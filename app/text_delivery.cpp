@@ -107,18 +107,24 @@ void DeliverToFile(const Text& name, const std::array<Text, 4>& moreWords, const
     DeliverToDevice(fullName, text);
     return;
   }
-  // A large text already waits beside its file; any other is written there first, so that
-  // nothing is renamed or replaced before the whole text is safe on disk.
-  std::unique_ptr<PendingFile> written;
-  if (!WaitsForItsFile(text, fullName)) written = WrittenBeside(fullName, text);
-  // The backup is made on the name as given, before the further words join it.
+  // The backup is made on the name as given, before the further words join it; a failure
+  // later on puts it back, so that a failed delivery changes no file.
   const Text old = ChangeFileExt(name, ".old");
   const bool backedUp = !IsDevice(name) && FileExists(name) && RenameFile(name, old);
-  const bool delivered = written ? written->Commit(fullName.c_str(), text.Length())
-                                 : DeliverSpooledText(text, fullName) == SpoolDelivery::Delivered;
-  if (delivered) return;
-  if (backedUp) RenameFile(old, name);
-  throw EWriteError("Stream write error");
+  try {
+    // A large text already waits beside its file; any other is written there first, and
+    // only a complete text takes the name.
+    SpoolDelivery spooled = DeliverSpooledText(text, fullName);
+    if (spooled == SpoolDelivery::NotSpooled) {
+      spooled = WrittenBeside(fullName, text)->Commit(fullName.c_str(), text.Length())
+                    ? SpoolDelivery::Delivered
+                    : SpoolDelivery::Failed;
+    }
+    if (spooled == SpoolDelivery::Failed) throw EWriteError("Stream write error");
+  } catch (...) {
+    if (backedUp) RenameFile(old, name);
+    throw;
+  }
 }
 
 void DeliverToClipboard(TEdit& holder) {

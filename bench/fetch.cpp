@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "bench/child_run.h"
+#include "bench/served_text.h"
 
 namespace fs = std::filesystem;
 using vrk::bench::ChildResult;
@@ -27,24 +28,6 @@ namespace {
 constexpr std::uintmax_t kSmallBytes = 1024;
 constexpr std::uintmax_t kBigBytes = 1ull << 30;
 constexpr std::uintmax_t kMemorySlackKiB = 64 * 1024;
-
-// Lines of printable characters: a text without zero bytes, as the shared-copy goal requires.
-bool WriteText(const fs::path& path, std::uintmax_t size) {
-  std::ofstream out(path, std::ios::binary);
-  std::string chunk;
-  for (int line = 0; chunk.size() < (1u << 20); ++line) {
-    char text[64];
-    std::snprintf(text, sizeof text, "line %07d of the text the benchmark fetches......\n", line);
-    chunk += text;
-  }
-  chunk.resize(1u << 20);
-  for (std::uintmax_t written = 0; written < size && out;) {
-    const std::uintmax_t part = std::min<std::uintmax_t>(chunk.size(), size - written);
-    out.write(chunk.data(), static_cast<std::streamsize>(part));
-    written += part;
-  }
-  return static_cast<bool>(out.flush());
-}
 
 using CommandFor = std::vector<std::string> (*)(const std::string& program,
                                                const std::string& url, const std::string& out);
@@ -110,18 +93,17 @@ int Measure(const std::string& vrkSource, const std::string& fixture, int smallR
   // The tool reads vrk.ini beside itself; an empty one means the defaults (no proxy).
   fs::copy_file(vrkSource, home / "vrk");
   std::ofstream(home / "vrk.ini").flush();
-  if (!WriteText(served / "small.txt", kSmallBytes) || !WriteText(served / "big.txt", kBigBytes)) {
+  if (!vrk::bench::WriteText(served / "small.txt", kSmallBytes) || !vrk::bench::WriteText(served / "big.txt", kBigBytes)) {
     std::fprintf(stderr, "bench_fetch: could not write the texts in %s\n", work.c_str());
     return 2;
   }
 
-  vrk::bench::Background server({fixture, served.string(), "0", "--ignore-stdin"}, 30);
-  const std::string& line = server.FirstLine();
-  if (!server.Running() || line.rfind("PORT ", 0) != 0) {
+  vrk::bench::ServedFolder server(fixture, served);
+  if (server.Base().empty()) {
     std::fprintf(stderr, "bench_fetch: the file server did not start\n");
     return 2;
   }
-  const std::string base = "http://127.0.0.1:" + line.substr(5) + "/";
+  const std::string base = server.Base();
 
   std::vector<Client> clients = {{"vrk", VrkCommand, (home / "vrk").string()},
                                  {"curl", CurlCommand, "curl"},

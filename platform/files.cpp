@@ -41,6 +41,13 @@ bool FileExists(const Text& name) {
 
 bool IsDevice(const Text& name) {
   if (!UsableName(name) || name.IsEmpty()) return false;
+  // Windows puts its reserved names ("NUL", "CON", "COM1"...) in the device namespace,
+  // whether or not this process can open them.
+  char full[MAX_PATH];
+  const DWORD length = GetFullPathNameA(name.c_str(), MAX_PATH, full, nullptr);
+  if (length > 0 && length < MAX_PATH && std::string_view(full, length).starts_with("\\\\.\\")) {
+    return true;
+  }
   constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   // Asking for no access only looks at the file; a console opens only for some access.
   HANDLE file = CreateFileA(name.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);

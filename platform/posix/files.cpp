@@ -73,6 +73,27 @@ DWORD GetFileAttributesA(LPCSTR fileName) {
   return S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
 }
 
+DWORD GetFullPathNameA(LPCSTR fileName, DWORD size, LPSTR buffer, LPSTR* filePart) {
+  if (fileName == nullptr || *fileName == '\0') {
+    vrk::SetLastErrorFromErrno(EINVAL);
+    return 0;
+  }
+  std::string full = fileName;
+  if (full[0] != '/' && full[0] != '\\') {
+    char folder[MAX_PATH * 4];
+    if (::getcwd(folder, sizeof folder) == nullptr) return Fail(errno);
+    full = std::string(folder) + (folder[1] == '\0' ? "" : "/") + full;
+  }
+  // Too small a buffer gets nothing; the result is then the size needed, terminator included.
+  if (buffer == nullptr || size <= full.size()) return static_cast<DWORD>(full.size() + 1);
+  std::memcpy(buffer, full.c_str(), full.size() + 1);
+  if (filePart != nullptr) {
+    const std::size_t slash = full.find_last_of("/\\");
+    *filePart = slash + 1 < full.size() ? buffer + slash + 1 : nullptr;
+  }
+  return static_cast<DWORD>(full.size());
+}
+
 BOOL MoveFileA(LPCSTR existingName, LPCSTR newName) {
   if (existingName == nullptr || newName == nullptr) return Fail(EINVAL);
   const std::string from = vrk::PosixPath(existingName);

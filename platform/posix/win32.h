@@ -283,6 +283,8 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
 DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);
 BOOL SetCurrentDirectoryA(LPCSTR path);
 DWORD GetFileAttributesA(LPCSTR fileName);
+// The name made absolute against the current folder; POSIX has no device namespace.
+DWORD GetFullPathNameA(LPCSTR fileName, DWORD size, LPSTR buffer, LPSTR* filePart);
 BOOL MoveFileA(LPCSTR existingName, LPCSTR newName);
 BOOL DeleteFileA(LPCSTR fileName);
 HANDLE CreateFileA(LPCSTR fileName, DWORD access, DWORD shareMode, LPVOID security,

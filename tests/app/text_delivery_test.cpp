@@ -2,7 +2,9 @@
 // the choice between window, file and clipboard, and the file rules.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
+#include <utility>
 
 #include "app/Unit1.h"
 #include "app/settings.h"
@@ -88,15 +90,26 @@ TEST(FileDelivery, BackupIsMadeOnTheNameBeforeFurtherWordsJoinIt) {
   EXPECT_EQ(folder.Get("out.old"), "first");
 }
 
-TEST(FileDelivery, UncreatableFileIsReportedWithItsName) {
+TEST(FileDelivery, UncreatableFileIsReportedWithItsNameAndChangesNothing) {
   ScratchFolder folder;
-  Text name = (folder.Path() / "missing" / "out.txt").string().c_str();
-  try {
-    DeliverToFile(name, {}, "lost");
-    FAIL() << "no error for an uncreatable file";
-  } catch (const EFileCreateError& error) {
-    EXPECT_EQ(error.Message().ToStdString(), "Cannot create file " + name.ToStdString());
+  folder.Put("moje", "earlier");
+  std::filesystem::create_directory(folder.Path() / "moje data.txt");
+  const Text moje = folder.Inside("moje").c_str();
+  // A missing folder, and a folder where the file should be: the backup made of "moje"
+  // on the way is put back.
+  for (const auto& [name, words] :
+       {std::pair{Text(folder.Inside("missing/out.txt").c_str()), std::array<Text, 4>{}},
+        std::pair{moje, std::array<Text, 4>{"data.txt", "", "", ""}}}) {
+    try {
+      DeliverToFile(name, words, "lost");
+      FAIL() << "no error for an uncreatable file";
+    } catch (const EFileCreateError& error) {
+      EXPECT_EQ(error.Message().ToStdString(),
+                "Cannot create file " + DeliveryFileName(name, words).ToStdString());
+    }
   }
+  EXPECT_EQ(folder.Get("moje"), "earlier");
+  EXPECT_EQ(folder.Names(), (std::set<std::string>{"moje", "moje data.txt"}));
 }
 
 // DeliverText as the success handler runs it, with the parameters given directly.

@@ -8,7 +8,10 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "tools/scripted_server/scripted_server.h"
 #include "tests/app/built_executable.h"
@@ -34,6 +37,23 @@ std::string LargeText() {
   return bytes;
 }
 
+// More than a 32-bit process could hold twice; streamed, never whole in memory.
+constexpr std::uint64_t kHugeLength = (std::uint64_t{300} << 20) + 11;
+char HugeByte(std::uint64_t offset) { return static_cast<char>(offset % 253 + 1); }
+
+// Compares a file with the huge text piece by piece; the position of the first difference.
+std::string HugeFileDifference(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> piece(1 << 20);
+  std::uint64_t offset = 0;
+  while (in.read(piece.data(), static_cast<std::streamsize>(piece.size())) || in.gcount() > 0) {
+    for (std::streamsize i = 0; i < in.gcount(); ++i, ++offset) {
+      if (piece[static_cast<std::size_t>(i)] != HugeByte(offset)) return "differs at " + std::to_string(offset);
+    }
+  }
+  return offset == kHugeLength ? "" : "ends at " + std::to_string(offset);
+}
+
 class TextFetch : public ::testing::Test {
  protected:
   TextFetch()
@@ -46,6 +66,12 @@ class TextFetch : public ::testing::Test {
             std::string bytes = LargeText();
             bytes[(2 << 20) + 3] = '\0';
             return HttpResponse::Text(200, bytes);
+          }
+          if (request.target == "/huge.txt") {
+            return HttpResponse::Generated(kHugeLength, [](std::uint64_t offset, char* buffer,
+                                                           std::size_t size) {
+              for (std::size_t i = 0; i < size; ++i) buffer[i] = HugeByte(offset + i);
+            });
           }
           if (request.target == "/zero.txt") {
             return HttpResponse::Text(200, std::string("before\0after", 12));
@@ -98,6 +124,18 @@ TEST_F(TextFetch, LargeTextReachesItsFileWholeAndOverwritesAnExistingOne) {
   run = Run({server_.Url("/large-zero.txt"), "W", "velky", "text"});
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(folder_.ReadFile("velky text"), LargeText().substr(0, (2 << 20) + 3));
+}
+
+TEST_F(TextFetch, HugeTextGathersBesideItsFileAndReplacesIt) {
+  folder_.WriteFile("huge.txt", "earlier");
+  folder_.WriteFile("huge.old", "older");
+  RunResult run = folder_.Run({server_.Url("/huge.txt"), "W", "huge.txt"}, "", {"no_proxy=127.0.0.1"}, 300);
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(HugeFileDifference(folder_.File("huge.txt")), "");
+  EXPECT_EQ(folder_.ReadFile("huge.old"), "older");
+#ifndef _WIN32
+  EXPECT_LT(run.peakKiB, 64 * 1024);
+#endif
 }
 
 TEST_F(TextFetch, EmptyOutputNameIsARangeErrorAndNothingIsWritten) {
@@ -158,6 +196,18 @@ TEST_F(TextFetch, ProxyPortZeroFailsWithTheExceptionReport) {
 }
 
 #ifdef _WIN32
+// Device names are written into, never renamed or made into files. A program without a
+// console cannot open CON: it says so and changes nothing either.
+TEST_F(TextFetch, DeviceNamesAreNeverRenamedOrMadeIntoFiles) {
+  EXPECT_EQ(Run({server_.Url("/large.txt"), "W", "NUL"}).err, "");
+  EXPECT_EQ(Run({server_.Url("/pocasi.txt"), "W", "nul"}).err, "");
+  const RunResult console = Run({server_.Url("/pocasi.txt"), "W", "CON"});
+  EXPECT_TRUE(console.err == "" || console.err == Box("VRK", "Cannot create file CON.")) << console.err;
+  std::size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder_.Path())) ++entries;
+  EXPECT_EQ(entries, 1u);  // the tool alone
+}
+
 // The receiving program as a user runs it: the tool finds its window and edit control.
 TEST_F(TextFetch, WithoutModeTheTextGoesIntoTheReceivingProgram) {
   std::string program = vrk::testing::WindowsPath(VRK_RECEIVER);

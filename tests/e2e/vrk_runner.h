@@ -13,6 +13,7 @@ struct RunResult {
   bool timedOut = false;
   std::string out;
   std::string err;
+  long peakKiB = 0;  // the run's peak resident memory, as last seen (POSIX)
 };
 
 class ToolFolder {

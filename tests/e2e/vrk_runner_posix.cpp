@@ -12,6 +12,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <string>
+#include <algorithm>
 #include <stdexcept>
 
 #include "vrk_runner.h"
@@ -33,6 +36,18 @@ ToolFolder::ToolFolder() {
 const char* ToolFolder::ExecutableName() { return "vrk"; }
 
 namespace {
+
+// The high-water mark of the process's own memory so far. The child's rusage cannot tell:
+// started from this large process, it counts this one's memory too.
+long PeakKiB(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+  }
+  return 0;
+}
+
 void Drain(int fd, std::string& into, bool& open) {
   char buffer[4096];
   ssize_t count = read(fd, buffer, sizeof buffer);
@@ -99,7 +114,10 @@ RunResult ToolFolder::Run(const std::vector<std::string>& arguments, const std::
       break;
     }
     pollfd fds[2] = {{outOpen ? outPipe[0] : -1, POLLIN, 0}, {errOpen ? errPipe[0] : -1, POLLIN, 0}};
-    if (poll(fds, 2, static_cast<int>(left.count())) <= 0) continue;
+    // Looked at often while the run lasts: the mark only grows, so the last look counts.
+    const int ready = poll(fds, 2, static_cast<int>(std::min<long>(left.count(), 20)));
+    result.peakKiB = std::max(result.peakKiB, PeakKiB(pid));
+    if (ready <= 0) continue;
     if (fds[0].revents) Drain(outPipe[0], result.out, outOpen);
     if (fds[1].revents) Drain(errPipe[0], result.err, errOpen);
   }

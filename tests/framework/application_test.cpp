@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <exception>
+#include <new>
+
 #include <string>
 #include <vector>
 
@@ -120,6 +123,12 @@ TEST_F(ApplicationTest, ExceptionFromCreationIsReportedAndCreationCompletes) {
   EXPECT_EQ(report, "VRK\nRange check error.\n");
   EXPECT_EQ(app_.MainForm(), form);
   delete form;
+}
+
+TEST_F(ApplicationTest, ExhaustedMemoryIsReportedInPlainWords) {
+  ErrorBoxes boxes;
+  app_.HandleException(std::make_exception_ptr(std::bad_alloc()));
+  EXPECT_EQ(boxes.Collected(), "VRK\nOut of memory.\n");
 }
 
 TEST(ExceptionReport, FullStopOnlyAfterACharacterAboveTheFullStop) {

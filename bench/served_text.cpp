@@ -1,0 +1,34 @@
+#include "bench/served_text.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+
+namespace vrk::bench {
+
+bool WriteText(const std::filesystem::path& path, std::uintmax_t size) {
+  std::ofstream out(path, std::ios::binary);
+  std::string chunk;
+  for (int line = 0; chunk.size() < (1u << 20); ++line) {
+    char text[64];
+    std::snprintf(text, sizeof text, "line %07d of the text the benchmark fetches......\n", line);
+    chunk += text;
+  }
+  chunk.resize(1u << 20);
+  for (std::uintmax_t written = 0; written < size && out;) {
+    const std::uintmax_t part = std::min<std::uintmax_t>(chunk.size(), size - written);
+    out.write(chunk.data(), static_cast<std::streamsize>(part));
+    written += part;
+  }
+  return static_cast<bool>(out.flush());
+}
+
+ServedFolder::ServedFolder(const std::string& fixture, const std::filesystem::path& folder)
+    : server_({fixture, folder.string(), "0", "--ignore-stdin"}, 30) {
+  const std::string& line = server_.FirstLine();
+  if (server_.Running() && line.rfind("PORT ", 0) == 0) {
+    base_ = "http://127.0.0.1:" + line.substr(5) + "/";
+  }
+}
+
+}  // namespace vrk::bench
