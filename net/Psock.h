@@ -84,7 +84,7 @@ class TPowersock : public TComponent {
   std::int16_t ReplyNumber = 0;
   std::unique_ptr<TStringList> WinsockInfo;
   // The file a CaptureString text is bound for, if any: a large text then waits beside
-  // it in an unnamed file instead of in memory (see TextSpool).
+  // it in a file of its own instead of in memory (see TextSpool).
   Text SpoolFileName;
 
   virtual std::uint16_t Accept();
