@@ -7,6 +7,9 @@ scope="${1:-all}"
 
 packages=(g++ cmake make googletest libgtest-dev libcurl4-openssl-dev xclip nginx squid
           curl wget)
+# The fuzz preset: clang, its libFuzzer and sanitizer runtimes (only recommended by clang)
+# and the symbolizer that puts names and lines into a finding's stack.
+packages+=(clang libclang-rt-dev llvm)
 if [[ "$scope" == all ]]; then
   # The Windows build: mingw-w64 for 32-bit Windows, Wine with its 32-bit part, a virtual display.
   packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration (Linux, Linux with sanitizers,
-# 32-bit Windows) and runs every test suite; the Windows one under Wine.
+# 32-bit Windows) and runs every test suite, the Windows one under Wine; then the fuzz targets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
@@ -31,3 +31,8 @@ for preset in default asan windows; do
     ctest --preset "$preset" -j "$jobs"
   fi
 done
+
+# Every fuzz target for a while from its seed corpus; a crash, sanitizer report or leak
+# fails the run (longer runs: scripts/fuzz.sh SECONDS).
+echo "== fuzz =="
+bash scripts/fuzz.sh 20
