@@ -14,6 +14,7 @@
 
 #include "tools/scripted_server/scripted_server.h"
 #include "tests/under_wine.h"
+#include "folder_files.h"
 #include "vrk_runner.h"
 
 namespace vrk_test {
@@ -44,16 +45,7 @@ class BinaryDownload : public ::testing::Test {
     return folder_.Run(arguments, "", {"no_proxy=127.0.0.1,localhost", "NO_PROXY=127.0.0.1"});
   }
   std::string Url(const std::string& path) { return server_.Url(path); }
-  // Everything in the folder but the tool itself.
-  std::vector<std::string> Files() {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder_.Path())) {
-      std::string name = entry.path().filename().string();
-      if (name != ToolFolder::ExecutableName()) names.push_back(name);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> Files() const { return FilesBesideTheTool(folder_); }
   static bool WaitForFile(const std::string& path) {
     for (int i = 0; i < 200 && !std::filesystem::exists(path); ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(25));

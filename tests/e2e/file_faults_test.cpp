@@ -16,6 +16,7 @@
 #include <chrono>
 #include <thread>
 
+#include "folder_files.h"
 #include "small_disk.h"
 #include "tools/scripted_server/scripted_server.h"
 #include "vrk_runner.h"
@@ -50,14 +51,6 @@ HttpResponse Serve(const HttpRequest& request) {
       buffer[i] = offset + i == zeroAt ? '\0' : PatternByte(offset + i);
     }
   });
-}
-
-std::set<std::string> Names(const std::string& folder) {
-  std::set<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    names.insert(entry.path().filename().string());
-  }
-  return names;
 }
 
 std::string Read(const std::string& path) {

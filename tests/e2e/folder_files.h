@@ -1,8 +1,8 @@
-// What a run left in the tool's folder.
+// What a run left in a folder.
 #pragma once
 
-#include <algorithm>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -10,15 +10,20 @@
 
 namespace vrk_test {
 
-// Everything in the folder but the tool itself, sorted.
-inline std::vector<std::string> FilesBesideTheTool(const ToolFolder& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(folder.Path())) {
-    std::string name = entry.path().filename().string();
-    if (name != ToolFolder::ExecutableName()) names.push_back(name);
+// The names of everything in the folder.
+inline std::set<std::string> Names(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
   }
-  std::sort(names.begin(), names.end());
   return names;
+}
+
+// Everything in the tool's folder but the tool itself, sorted.
+inline std::vector<std::string> FilesBesideTheTool(const ToolFolder& folder) {
+  std::set<std::string> names = Names(folder.Path());
+  names.erase(ToolFolder::ExecutableName());
+  return {names.begin(), names.end()};
 }
 
 }  // namespace vrk_test
