@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "framework/component.h"
 #include "framework/events.h"
@@ -119,11 +120,10 @@ class TNMHTTP : public TPowersock {
   void SendWhole(const Text& data);
   // "Basic " and the Base64 of UserId:Password.
   Text BasicCredentials() const;
-  // A response that keeps its connection open, with a length that ends its body.
-  bool BodyEndsByLength() const noexcept { return keepAlive_ && lengthAnnounced_; }
 
-  bool keepAlive_ = false;        // a Connection or Proxy-Connection line said keep-alive
-  bool lengthAnnounced_ = false;  // a Content-Length line carried a usable number
+  // The length that ends the body of a response whose peer keeps the connection open;
+  // none: the body runs until the close.
+  std::optional<std::int32_t> keptBodyLength_;
 };
 
 }  // namespace vrk

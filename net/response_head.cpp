@@ -1,0 +1,141 @@
+// TResponseHead: the lines of a response head and what the client takes from them.
+#include "net/response_head.h"
+
+#include <limits>
+#include <string_view>
+
+#include "net/sock_exceptions.h"
+#include "platform/text_rules.h"
+
+namespace vrk {
+
+namespace {
+
+Text AsciiUpper(const Text& text) {
+  Text upper = text;
+  char* bytes = upper.UniqueData();
+  for (std::size_t i = 0; i < upper.Length(); ++i) {
+    if (bytes[i] >= 'a' && bytes[i] <= 'z') bytes[i] = static_cast<char>(bytes[i] - 'a' + 'A');
+  }
+  return upper;
+}
+
+// The line from a 0-based offset on; empty when the line is shorter.
+std::string_view After(const Text& line, std::size_t offset) {
+  std::string_view rest = line.View();
+  rest.remove_prefix(offset < rest.size() ? offset : rest.size());
+  return rest;
+}
+
+// The line from a 0-based offset on, without its line end.
+std::string_view ValueFrom(const Text& line, std::size_t offset) {
+  std::string_view value = After(line, offset);
+  if (!value.empty() && value.back() == '\n') value.remove_suffix(1);
+  if (!value.empty() && value.back() == '\r') value.remove_suffix(1);
+  return value;
+}
+
+bool IsHeadEnd(const Text& line) { return line.IsEmpty() || line == "\n" || line == "\r\n"; }
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view Trimmed(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// True when one of the comma-separated tokens is keep-alive, in any letter case.
+bool NamesKeepAlive(std::string_view value) {
+  std::size_t start = 0;
+  while (start <= value.size()) {
+    std::size_t end = value.find(',', start);
+    if (end == std::string_view::npos) end = value.size();
+    if (SameTextIgnoreCase(Text(Trimmed(value.substr(start, end - start))), "keep-alive")) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// The first run of digits after "ENGTH:" as a number; 0 when there is none or it does
+// not fit 32 bits.
+std::int32_t FirstDigitRun(const Text& upperLine) {
+  const std::string_view line = upperLine.View();
+  const std::size_t tag = line.find("ENGTH:");
+  if (tag == std::string_view::npos) return 0;
+  const std::size_t first = line.find_first_of("0123456789", tag + 6);
+  if (first == std::string_view::npos) return 0;
+  std::size_t end = line.find_first_not_of("0123456789", first);
+  if (end == std::string_view::npos) end = line.size();
+  return StrToIntDef(Text(line.substr(first, end - first)), 0);
+}
+
+// Digits alone, blanks around allowed, within 32 bits.
+std::optional<std::int32_t> DecimalValue(std::string_view text) {
+  text = Trimmed(text);
+  if (text.empty()) return std::nullopt;
+  std::int64_t value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+    if (value > std::numeric_limits<std::int32_t>::max()) return std::nullopt;
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+constexpr std::string_view kLengthName = "CONTENT-LENGTH:";
+
+}  // namespace
+
+std::optional<std::int32_t> ValidContentLength(const std::vector<Text>& values) {
+  std::optional<std::int32_t> length;
+  for (const Text& value : values) {
+    const std::optional<std::int32_t> number = DecimalValue(value.View());
+    if (!number || (length && *length != *number)) return std::nullopt;
+    length = number;
+  }
+  return length;
+}
+
+Text RequestSafeValue(std::string_view value) {
+  return Text(value.substr(0, value.find_first_of("\r\n")));
+}
+
+bool TResponseHead::Take(const Text& line) {
+  if (line.Length() > kMaxResponseHeadBytes - bytes_) throw ESockError(kResponseHeadTooLarge);
+  bytes_ += line.Length();
+  if (!started_) {
+    started_ = true;
+    if (line.IsEmpty()) return false;
+    hasStatusLine_ = true;
+    status_ = static_cast<std::int16_t>(StrToIntDef(Field(line, ' ', 2), 0) & 0xFFFF);
+    return true;
+  }
+  TakeField(line);
+  return !IsHeadEnd(line);
+}
+
+void TResponseHead::TakeField(const Text& line) {
+  const Text upper = AsciiUpper(line);
+  const Text name = Field(upper, ' ', 1);
+  // Any line that names the length takes part in the length rule, written with a blank
+  // after the colon or not: a peer may read it either way.
+  if (upper.View().starts_with(kLengthName)) lengthValues_.emplace_back(ValueFrom(line, kLengthName.size()));
+  if (name == "SET-COOKIE:") {
+    cookie_ = RequestSafeValue(After(line, 12));
+  } else if (name == "LOCATION:") {
+    location_ = RequestSafeValue(After(line, 10));
+  } else if (name == "CONTENT-LENGTH:") {
+    announcedLength_ = FirstDigitRun(upper);
+  } else if (name == "CONNECTION:" || name == "PROXY-CONNECTION:") {
+    if (NamesKeepAlive(ValueFrom(line, name.Length()))) keepAlive_ = true;
+  }
+}
+
+std::optional<std::int32_t> TResponseHead::KeptBodyLength(bool headRequest) const {
+  if (!keepAlive_) return std::nullopt;
+  if (headRequest || (status_ >= 100 && status_ <= 199) || status_ == 204 || status_ == 304) return 0;
+  return ValidContentLength(lengthValues_);
+}
+
+}  // namespace vrk

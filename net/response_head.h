@@ -1,0 +1,69 @@
+// The response head as the HTTP client reads it, line by line as ReadLn gives the lines:
+// the status, the cookie and place that later requests carry, the announced length and
+// whether the peer keeps the connection open. No socket here, so any bytes can be tried.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "framework/text.h"
+
+namespace vrk {
+
+// A head may hold this many bytes at most; a peer that sends more is cut off.
+inline constexpr std::size_t kMaxResponseHeadBytes = std::size_t{1} << 20;
+inline constexpr const char* kResponseHeadTooLarge = "Response header too large";
+
+// The length that the Content-Length values of one head announce, each value being the
+// text after the colon without the line end. It counts only when every value is decimal
+// digits alone (blanks and tabs around allowed), all values are the same number, and that
+// number fits 32 bits; otherwise, and when there is no value, there is none.
+std::optional<std::int32_t> ValidContentLength(const std::vector<Text>& values);
+
+// A value taken from a response up to its first CR or LF: nothing after one may reach a
+// request, where it would start a line of its own.
+Text RequestSafeValue(std::string_view value);
+
+class TResponseHead {
+ public:
+  // Takes the next line, its line end included; an empty line means the peer closed.
+  // Returns false once the line ended the head. Raises ESockError with
+  // kResponseHeadTooLarge, without taking the line, when it would make the head longer
+  // than kMaxResponseHeadBytes.
+  bool Take(const Text& line);
+
+  // The length that ends the body on a connection the peer keeps open; none when the body
+  // runs until the close. A head without a keep-alive token has none; on a kept
+  // connection the answer to HEAD, and any 1xx, 204 or 304 answer, has no body at all.
+  std::optional<std::int32_t> KeptBodyLength(bool headRequest) const;
+
+  bool HasStatusLine() const noexcept { return hasStatusLine_; }
+  std::int16_t Status() const noexcept { return status_; }
+  // The last Set-Cookie value (empty without one) and the last Location value.
+  const Text& Cookie() const noexcept { return cookie_; }
+  const std::optional<Text>& Location() const noexcept { return location_; }
+  // The first run of digits of the last Content-Length line, 0 when it gives none.
+  std::int32_t AnnouncedLength() const noexcept { return announcedLength_; }
+  bool KeepAlive() const noexcept { return keepAlive_; }
+  // The value of every line that names Content-Length, in order.
+  const std::vector<Text>& LengthValues() const noexcept { return lengthValues_; }
+  std::size_t Bytes() const noexcept { return bytes_; }
+
+ private:
+  void TakeField(const Text& line);
+
+  bool started_ = false;
+  bool hasStatusLine_ = false;
+  std::int16_t status_ = 0;
+  Text cookie_;
+  std::optional<Text> location_;
+  std::int32_t announcedLength_ = 0;
+  bool keepAlive_ = false;
+  std::vector<Text> lengthValues_;
+  std::size_t bytes_ = 0;
+};
+
+}  // namespace vrk
