@@ -54,7 +54,7 @@ using TResultEvent = TEvent<void(CmdType Cmd)>;
 
 class TNMHTTP : public TPowersock {
  public:
-  // Redirection responses one call follows at most before it gives up.
+  // Redirection responses one call follows at most; the next one ends the call.
   static constexpr int kMaxRedirections = 20;
 
   explicit TNMHTTP(TComponent* owner);

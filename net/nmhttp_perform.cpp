@@ -60,7 +60,7 @@ void TNMHTTP::PerformRequest() {
     if (status == 401) OnAuthenticationNeeded(this);
     if (!IsRedirection(status)) return;
     // Chains that loop, and 303-399 answers that repeat the same request, end here.
-    if (++redirections >= kMaxRedirections) throw Exception("Too many redirections");
+    if (++redirections > kMaxRedirections) throw Exception("Too many redirections");
   }
 }
 

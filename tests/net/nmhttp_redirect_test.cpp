@@ -117,7 +117,7 @@ TEST(NMHttpRedirect, HandledRedirectionEndsTheCall) {
   EXPECT_EQ(client->HeaderInfo->Cookie, "s=1");
 }
 
-TEST(NMHttpRedirect, TwentyRedirectionsEndTheCall) {
+TEST(NMHttpRedirect, TheTwentyFirstRedirectionEndsTheCall) {
   for (const int status : {302, 303}) {
     SCOPED_TRACE(status);
     ScriptedServer server(ConnectionPlan::Repeating(Answer(Redirect(status, "Location: http://srv/loop\r\n"))));
@@ -132,20 +132,20 @@ TEST(NMHttpRedirect, TwentyRedirectionsEndTheCall) {
     } catch (const Exception& e) {
       EXPECT_EQ(e.Message(), "Too many redirections");
     }
-    EXPECT_EQ(redirections, TNMHTTP::kMaxRedirections);
-    EXPECT_EQ(server.ConnectionCount(), 20u);
+    EXPECT_EQ(redirections, TNMHTTP::kMaxRedirections + 1);
+    EXPECT_EQ(server.ConnectionCount(), 21u);
     EXPECT_FALSE(client->IsConnected());
   }
 }
 
-TEST(NMHttpRedirect, NineteenRedirectionsAreStillFollowed) {
-  std::vector<Script> scripts(19, Answer(Redirect(302, "Location: http://srv/next\r\n")));
+TEST(NMHttpRedirect, TwentyRedirectionsAreStillFollowed) {
+  std::vector<Script> scripts(20, Answer(Redirect(302, "Location: http://srv/next\r\n")));
   scripts.push_back(Answer(Response("HTTP/1.0 200 OK", "", "end")));
   ScriptedServer server(ConnectionPlan::Sequence(std::move(scripts)));
   auto client = MakeProxiedClient(server);
   client->Get("srv/first");
   EXPECT_EQ(client->Body, "end");
-  EXPECT_EQ(server.ConnectionCount(), 20u);
+  EXPECT_EQ(server.ConnectionCount(), 21u);
 }
 
 }  // namespace
