@@ -52,7 +52,7 @@ class TPowersock : public TComponent {
   // raises ESockError "Initializaton of windows sockets failed" when it cannot.
   explicit TPowersock(TComponent* owner);
   // Fires neither OnStatus nor OnDisconnect. A descendant that overrides Abort must
-  // call its own Abort in its destructor: here the base's runs.
+  // call its own Abort in its destructor, after BeginDestruction: here the base's runs.
   ~TPowersock() override;
 
   // Stored in forms.
@@ -130,6 +130,9 @@ class TPowersock : public TComponent {
   void TimerOff();
   void TimerTriggered(TObject* Sender);
   void InitWinsock();
+  // From here on the component reports no status and fires no OnDisconnect; the first
+  // step of a descendant's destructor.
+  void BeginDestruction() noexcept { destroying_ = true; }
   void ReportStatus(std::uint8_t Level, const Text& Status);
   void CheckSocketError(std::uint16_t Tolerated, Text& Message);
   void LookupErrorMessage(std::uint16_t Code, Text& Message);

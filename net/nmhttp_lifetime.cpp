@@ -34,6 +34,7 @@ TNMHTTP::TNMHTTP(TComponent* owner)
 
 TNMHTTP::~TNMHTTP() {
   // The base destructor can only reach its own Abort; a wait up the stack needs ours.
+  BeginDestruction();
   try {
     Abort();
   } catch (...) {

@@ -256,6 +256,19 @@ TEST(NMHttpRequest, OutputFileModeSendsTheNamedFile) {
   EXPECT_EQ(server.ConnectionCount(), 1u);
 }
 
+TEST(NMHttpLifetime, DestructionFiresNeitherStatusNorDisconnect) {
+  ScriptedServer server(ConnectionPlan::Sequence({Answer(kOk)}));
+  auto client = MakeClient();
+  client->ReportLevel = 8;
+  client->Get(Text(server.Url("/")));
+  int statuses = 0, disconnects = 0;
+  client->OnStatus = [&](TComponent*, const Text&) { ++statuses; };
+  client->OnDisconnect = [&](TObject*) { ++disconnects; };
+  client.reset();
+  EXPECT_EQ(statuses, 0);
+  EXPECT_EQ(disconnects, 0);
+}
+
 }  // namespace
 }  // namespace vrk
 #endif
