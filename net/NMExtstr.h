@@ -12,11 +12,15 @@ class TExStringList : public TStringList {
   TExStringList() = default;
 
   // Index (from 0) of the line whose name equals Name, ignoring letter case; -1 if none.
-  // Unsorted: the first such line; lines without ":" never match. Sorted: a binary search.
+  // Unsorted: the first such line; lines without ":" never match. Sorted: a binary search,
+  // in which a line without ":" has the empty name.
   int IndexOfFieldName(const Text& Name) const;
   // A non-empty Value makes the first line for Name read Name + ": " + Value (appending
   // one if needed); an empty Value deletes that line if there is one.
   void SetFieldValue(const Text& Name, const Text& Value);
+
+ private:
+  int IndexOfEmptyName() const;
 };
 
 // Locale-aware comparison of field names with letter case ignored: negative, 0 or positive.

@@ -15,6 +15,16 @@ bool NameOfLine(const Text& line, Text& name) {
 
 }  // namespace
 
+// A line without ":" has the empty name too, and such lines stand anywhere in the
+// order of whole lines: no probe can find them, so they are looked for one by one.
+int TExStringList::IndexOfEmptyName() const {
+  for (int index = 0; index < Count(); ++index) {
+    const std::size_t colon = Get(index).Pos(":");
+    if (colon == 0 || colon == 1) return index;
+  }
+  return -1;
+}
+
 int TExStringList::IndexOfFieldName(const Text& Name) const {
   if (!Sorted()) {
     Text name;
@@ -29,6 +39,7 @@ int TExStringList::IndexOfFieldName(const Text& Name) const {
   // Name + ":" is a prefix of exactly the wanted lines, and prefixes of a fixed length do
   // keep the lines' order, so the probe compares those under the list's own ordering.
   if (Count() == 0 || Name.Pos(":") != 0) return -1;
+  if (Name.IsEmpty()) return IndexOfEmptyName();
   const Text key = Name + ':';
   int low = 0;
   int high = Count() - 1;

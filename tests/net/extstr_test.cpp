@@ -66,6 +66,15 @@ TEST(ExStringListSearch, SortedListFindsEveryFieldWhateverItsNeighbours) {
   EXPECT_EQ(list.IndexOfFieldName("A:b"), -1);
 }
 
+TEST(ExStringListSearch, SortedListGivesALineWithoutColonTheEmptyName) {
+  TExStringList list = ListOf({"Accept: a", "GET /a HTTP/1.0", "Host: x", "Zeta: z"});
+  list.SetSorted(true);
+  EXPECT_EQ(list[list.IndexOfFieldName("")], "GET /a HTTP/1.0");
+  TExStringList named = ListOf({"Accept: a", "Host: x"});
+  named.SetSorted(true);
+  EXPECT_EQ(named.IndexOfFieldName(""), -1);
+}
+
 TEST(ExStringListSet, ReplacesAppendsOrLeavesAlone) {
   TExStringList list = ListOf({"GET /a HTTP/1.0", "Host: x"});
   list.SetFieldValue("host", "y");
