@@ -157,6 +157,7 @@ void PostSelectEvent(SocketEntry& entry, long event, int error) {
 void CompleteConnect(SocketEntry& entry, int error) {
   if (error != 0) {
     entry.phase = SocketPhase::kFresh;
+    io::ForgetFailedConnect(entry.fd);
     PostSelectEvent(entry, FD_CONNECT, error);
     return;
   }

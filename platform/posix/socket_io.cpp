@@ -66,6 +66,13 @@ Outcome Connect(int fd, Address to) {
   return Failure(errno);
 }
 
+void ForgetFailedConnect(int fd) {
+  // Connecting to no address at all dissolves the association and leaves the socket as new.
+  sockaddr none{};
+  none.sa_family = AF_UNSPEC;
+  ::connect(fd, &none, sizeof none);
+}
+
 Outcome Bind(int fd, Address at) {
   sockaddr_in address = ToPosix(at);
   return Result(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address));

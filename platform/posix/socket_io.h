@@ -29,6 +29,10 @@ Outcome OpenStream();  // value: a blocking, close-on-exec TCP descriptor
 void Close(int fd);
 Outcome SetNonBlocking(int fd, bool on);
 Outcome Connect(int fd, Address to);  // would-block means the connect goes on
+// Makes a descriptor whose connect failed ready for the next one. Linux keeps such a
+// socket "connecting" after a failure that it reported later, and its next connect then
+// only fails with "connection aborted"; Winsock's next connect simply starts anew.
+void ForgetFailedConnect(int fd);
 Outcome Bind(int fd, Address at);
 Outcome Listen(int fd, int backlog);
 Outcome Accept(int fd, Address* peer);  // value: the new descriptor, blocking, close-on-exec

@@ -140,18 +140,30 @@ TEST(PowersockConnect, InvalidHostHandlerMaySupplyAnotherHost) {
   EXPECT_TRUE(socket->IsConnected());
 }
 
-TEST(PowersockConnect, RefusedConnectFailsAfterTheEvent) {
+TEST(PowersockConnect, RefusedConnectFailsAfterTheEventAndTheNextOneWorks) {
   std::uint16_t port;
   {
     ScriptedServer closed(ConnectionPlan::Repeating(Script().Close()));
     port = closed.Port();
   }
   auto socket = SocketTo("127.0.0.1", port);
+  socket->TimeOut = 5000;
   bool failedFirst = false;
   socket->OnConnectionFailed = [&](TObject*) { failedFirst = true; };
   EXPECT_EQ(SockErrorOf([&] { socket->Connect(); }), "Connection Failed");
   EXPECT_TRUE(failedFirst);
   EXPECT_FALSE(socket->IsConnected());
+
+  // The same socket, with no Disconnect between, connects to a peer that listens.
+  ScriptedServer server(ConnectionPlan::Repeating(Script().ReceiveUntil("ping").Send("pong").Stall()));
+  socket->Port = server.Port();
+  EXPECT_EQ(SockErrorOf([&] { socket->Connect(); }), "");
+  ASSERT_TRUE(socket->IsConnected());
+  socket->Write("ping");
+  Text reply;
+  socket->CaptureString(reply, 4);
+  EXPECT_EQ(reply, "pong");
+  EXPECT_EQ(server.Received(0), "ping");
 }
 
 // A listener that never accepts, with its backlog filled, leaves a connect pending.
