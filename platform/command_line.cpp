@@ -14,10 +14,11 @@ bool IsSeparator(char c) {
   return code >= 1 && code <= 32;
 }
 
-// Takes one token from p and returns where the next search starts.
-const char* NextToken(const char* p, Text& token) {
+// Takes one token from p and returns where the next search starts. The program name
+// is taken as it stands, an empty pair included: whatever its text, it is token 0.
+const char* NextToken(const char* p, Text& token, bool programName) {
   while (IsSeparator(*p)) ++p;
-  if (p[0] == '"' && p[1] == '"') {
+  if (!programName && p[0] == '"' && p[1] == '"') {
     p += 2;
     while (IsSeparator(*p)) ++p;
   }
@@ -41,9 +42,14 @@ std::vector<Text> SplitCommandLine(const char* raw) {
   std::vector<Text> tokens;
   if (raw == nullptr) return tokens;
   const char* p = raw;
+  while (IsSeparator(*p)) ++p;
+  if (*p == '\0') return tokens;  // no program name either
+  Text name;
+  p = NextToken(p, name, true);
+  tokens.push_back(name);
   for (;;) {
     Text token;
-    p = NextToken(p, token);
+    p = NextToken(p, token, false);
     if (token.IsEmpty()) break;
     tokens.push_back(token);
   }

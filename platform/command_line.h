@@ -7,8 +7,9 @@
 
 namespace vrk {
 
-// Tokens of a raw command line by the splitting rule, token 0 (the program name)
-// first, up to but not including the first empty token.
+// Tokens of a raw command line by the splitting rule, token 0 (the program name, empty
+// when it is written as "") first, then the parameters up to but not including the first
+// empty token. A line of separators alone has no tokens.
 std::vector<Text> SplitCommandLine(const char* raw);
 
 // Parameter 0 is the running executable's full path; parameter N (N >= 1) is

@@ -33,6 +33,13 @@ TEST(SplitCommandLine, EmptyPairBeforeFirstParameterIsSkipped) {
   EXPECT_EQ(Split("vrk \"\""), (Tokens{"vrk"}));
 }
 
+TEST(SplitCommandLine, ProgramNameIsTokenZeroWhateverItsText) {
+  EXPECT_EQ(Split("\"\" ver"), (Tokens{"", "ver"}));
+  // After the name, an empty pair is skipped as before.
+  EXPECT_EQ(Split("\"\"\t\"\" ver"), (Tokens{"", "ver"}));
+  EXPECT_EQ(Split(" \"\""), (Tokens{""}));
+}
+
 TEST(SplitCommandLine, QuotesGroupBlanksAndAreDropped) {
   EXPECT_EQ(Split("vrk \"a b\"  c"), (Tokens{"vrk", "a b", "c"}));
   EXPECT_EQ(Split("vrk a\"b c\"d"), (Tokens{"vrk", "ab cd"}));
