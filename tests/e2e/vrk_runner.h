@@ -37,12 +37,22 @@ class ToolFolder {
   // with extra "NAME=value" environment entries; ended after `timeoutSeconds`.
   RunResult Run(const std::vector<std::string>& arguments, const std::string& workDir = "",
                 const std::vector<std::string>& environment = {}, int timeoutSeconds = 20) const;
+#ifndef _WIN32
+  // As Run, with `programName` handed over as the program's name (argv[0]).
+  RunResult RunNamed(const std::string& programName, const std::vector<std::string>& arguments,
+                     const std::vector<std::string>& environment = {}) const;
+#endif
 
  private:
 #ifdef _WIN32
   static constexpr char kSeparator = '\\';
 #else
   static constexpr char kSeparator = '/';
+#endif
+#ifndef _WIN32
+  RunResult Spawn(std::string programName, const std::vector<std::string>& arguments,
+                  const std::string& workDir, const std::vector<std::string>& environment,
+                  int timeoutSeconds) const;
 #endif
   std::string path_;
 };

@@ -61,12 +61,23 @@ void Drain(int fd, std::string& into, bool& open) {
 
 RunResult ToolFolder::Run(const std::vector<std::string>& arguments, const std::string& workDir,
                           const std::vector<std::string>& environment, int timeoutSeconds) const {
+  return Spawn(File(ExecutableName()), arguments, workDir, environment, timeoutSeconds);
+}
+
+RunResult ToolFolder::RunNamed(const std::string& programName, const std::vector<std::string>& arguments,
+                               const std::vector<std::string>& environment) const {
+  return Spawn(programName, arguments, "", environment, 20);
+}
+
+RunResult ToolFolder::Spawn(std::string programName, const std::vector<std::string>& arguments,
+                            const std::string& workDir, const std::vector<std::string>& environment,
+                            int timeoutSeconds) const {
   int outPipe[2], errPipe[2];
   if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
     throw std::runtime_error("pipe failed");
   }
   std::string program = File(ExecutableName());
-  std::vector<char*> argv{program.data()};
+  std::vector<char*> argv{programName.data()};
   std::vector<std::string> args = arguments;
   for (std::string& arg : args) argv.push_back(arg.data());
   argv.push_back(nullptr);
