@@ -2,6 +2,7 @@
 #include "net/response_head.h"
 
 #include <limits>
+#include <string>
 #include <string_view>
 
 #include "net/sock_exceptions.h"
@@ -11,13 +12,26 @@ namespace vrk {
 
 namespace {
 
-Text AsciiUpper(const Text& text) {
-  Text upper = text;
-  char* bytes = upper.UniqueData();
-  for (std::size_t i = 0; i < upper.Length(); ++i) {
-    if (bytes[i] >= 'a' && bytes[i] <= 'z') bytes[i] = static_cast<char>(bytes[i] - 'a' + 'A');
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// The first blank-separated word of a line in upper case, as far as it can be one of the
+// names looked for; a longer word comes back cut, so that it matches none of them and a
+// long line costs no copy.
+std::string FieldName(std::string_view line) {
+  constexpr std::size_t kLongestName = sizeof "PROXY-CONNECTION:" - 1;
+  std::string name;
+  for (std::size_t i = 0; i < line.size() && line[i] != ' ' && i <= kLongestName; ++i) {
+    name += AsciiUpper(line[i]);
   }
-  return upper;
+  return name;
+}
+
+bool StartsWithUpper(std::string_view line, std::string_view upperPrefix) {
+  if (line.size() < upperPrefix.size()) return false;
+  for (std::size_t i = 0; i < upperPrefix.size(); ++i) {
+    if (AsciiUpper(line[i]) != upperPrefix[i]) return false;
+  }
+  return true;
 }
 
 // The line from a 0-based offset on; empty when the line is shorter.
@@ -57,13 +71,10 @@ bool NamesKeepAlive(std::string_view value) {
   return false;
 }
 
-// The first run of digits after "ENGTH:" as a number; 0 when there is none or it does
-// not fit 32 bits.
-std::int32_t FirstDigitRun(const Text& upperLine) {
-  const std::string_view line = upperLine.View();
-  const std::size_t tag = line.find("ENGTH:");
-  if (tag == std::string_view::npos) return 0;
-  const std::size_t first = line.find_first_of("0123456789", tag + 6);
+// The first run of digits from a 0-based offset on as a number; 0 when there is none or it
+// does not fit 32 bits.
+std::int32_t FirstDigitRun(std::string_view line, std::size_t offset) {
+  const std::size_t first = line.find_first_of("0123456789", offset);
   if (first == std::string_view::npos) return 0;
   std::size_t end = line.find_first_not_of("0123456789", first);
   if (end == std::string_view::npos) end = line.size();
@@ -116,19 +127,18 @@ bool TResponseHead::Take(const Text& line) {
 }
 
 void TResponseHead::TakeField(const Text& line) {
-  const Text upper = AsciiUpper(line);
-  const Text name = Field(upper, ' ', 1);
+  const std::string name = FieldName(line.View());
   // Any line that names the length takes part in the length rule, written with a blank
   // after the colon or not: a peer may read it either way.
-  if (upper.View().starts_with(kLengthName)) lengthValues_.emplace_back(ValueFrom(line, kLengthName.size()));
+  if (StartsWithUpper(line.View(), kLengthName)) lengthValues_.emplace_back(ValueFrom(line, kLengthName.size()));
   if (name == "SET-COOKIE:") {
     cookie_ = RequestSafeValue(After(line, 12));
   } else if (name == "LOCATION:") {
     location_ = RequestSafeValue(After(line, 10));
-  } else if (name == "CONTENT-LENGTH:") {
-    announcedLength_ = FirstDigitRun(upper);
+  } else if (name == kLengthName) {
+    announcedLength_ = FirstDigitRun(line.View(), kLengthName.size());
   } else if (name == "CONNECTION:" || name == "PROXY-CONNECTION:") {
-    if (NamesKeepAlive(ValueFrom(line, name.Length()))) keepAlive_ = true;
+    if (NamesKeepAlive(ValueFrom(line, name.size()))) keepAlive_ = true;
   }
 }
 
