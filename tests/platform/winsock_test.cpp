@@ -423,6 +423,18 @@ TEST_F(WinsockTest, LookupOfLocalhostLaysOutTheEntryInTheCallersBuffer) {
   EXPECT_TRUE(loopback);
 }
 
+TEST_F(WinsockTest, LookupOfTheEmptyNameGivesThisMachine) {
+  char buffer[MAXGETHOSTSTRUCT];
+  HANDLE task = WSAAsyncGetHostByName(window_, kLookupMessage, "", buffer, sizeof buffer);
+  ASSERT_NE(task, nullptr);
+  std::optional<MSG> reply = NextMessage(window_, kLookupMessage, kLookupWait);
+  ASSERT_TRUE(reply.has_value());
+  ASSERT_EQ(WSAGETASYNCERROR(reply->lParam), 0);
+  const auto* entry = reinterpret_cast<const hostent*>(buffer);
+  ASSERT_NE(entry->h_addr_list, nullptr);
+  EXPECT_NE(entry->h_addr_list[0], nullptr);
+}
+
 TEST_F(WinsockTest, LookupOfAnInvalidNameRepliesHostNotFound) {
   char buffer[MAXGETHOSTSTRUCT];
   HANDLE task = WSAAsyncGetHostByName(window_, kLookupMessage, "no-such-host.invalid", buffer,
