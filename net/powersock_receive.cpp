@@ -10,6 +10,12 @@
 
 namespace vrk {
 
+namespace {
+
+constexpr std::size_t kFirstPeek = 1024;
+
+}  // namespace
+
 void TPowersock::PumpAfterReceive(bool wouldBlock) {
   if (wouldBlock) WaitForMessage(kReceiveWaitMs);
   PumpMessages();
@@ -42,11 +48,15 @@ void TPowersock::ReadLn(Text& Line) {
   ScopeExit off([this] { TimerOff(); });
   Line = Text();
   std::size_t taken = 0;
+  // A peek copies all it asks for that waits: it starts small and grows while it finds no
+  // line feed, so that a short line does not cost a copy of everything behind it.
+  std::size_t window = kFirstPeek;
   for (;;) {
     // The line must fit the buffer: what was taken plus what a peek may still bring.
     if (taken >= kChunk) throw ESockError("Line too long for ReadLn");
-    const int peeked =
-        recv(SocketHandle, TransferBuffer + taken, static_cast<int>(kChunk - taken), MSG_PEEK);
+    const std::size_t room = kChunk - taken;
+    const int peeked = recv(SocketHandle, TransferBuffer + taken,
+                            static_cast<int>(window < room ? window : room), MSG_PEEK);
     bool wouldBlock = false;
     if (peeked == 0) {
       Line = Text();
@@ -63,6 +73,7 @@ void TPowersock::ReadLn(Text& Line) {
       }
       TakeLineBytes(Line, taken, static_cast<std::size_t>(peeked));
       taken = Line.Length();
+      if (window < kChunk) window *= 2;
     } else {
       LastErrorNo = WSAGetLastError();
       if (LastErrorNo == WSAENOTCONN) {

@@ -67,14 +67,16 @@ std::string ReadLine(TPowersock& socket) {
 }
 
 TEST(PowersockReadLn, AssemblesSplitLinesAndLeavesTheRestOnTheSocket) {
+  const std::string longer(5000, 'l');  // longer than a first look at the waiting bytes
   Session session(Script()
                       .SendPieces({"HTTP/1.0 2", "00 OK\r", "\n"}, 30ms)
                       .Pause(30ms)
-                      .Send("first\nsecond\r\n\r\nbody\0bytes"s)
+                      .Send("first\n" + longer + "\nsecond\r\n\r\nbody\0bytes"s)
                       .Close());
   TPowersock& socket = *session.socket;
   EXPECT_EQ(ReadLine(socket), "HTTP/1.0 200 OK\r\n");
   EXPECT_EQ(ReadLine(socket), "first\n");
+  EXPECT_EQ(ReadLine(socket), longer + "\n");
   EXPECT_EQ(ReadLine(socket), "second\r\n");
   EXPECT_EQ(ReadLine(socket), "\r\n");
   Text rest;
