@@ -84,15 +84,15 @@ bool IsOwnFailure(const vrk::Exception& failure) {
          message == "Too many redirections";
 }
 
-void CheckSplit(const Hop& exchange, const Hop* before) {
-  FUZZ_REQUIRE(StartsWith(exchange.path, "/"));
-  FUZZ_REQUIRE(EndsWith(exchange.url, exchange.path));
-  FUZZ_REQUIRE(exchange.url == exchange.requested ||
-               (exchange.path == "/" && exchange.url == exchange.requested + "/"));
-  FUZZ_REQUIRE(exchange.host.Pos("/") == 0 && exchange.host.Pos(":") == 0);
-  if (exchange.requested.Pos(":") == 0) {
+void CheckSplit(const Hop& hop, const Hop* before) {
+  FUZZ_REQUIRE(StartsWith(hop.path, "/"));
+  FUZZ_REQUIRE(EndsWith(hop.url, hop.path));
+  FUZZ_REQUIRE(hop.url == hop.requested ||
+               (hop.path == "/" && hop.url == hop.requested + "/"));
+  FUZZ_REQUIRE(hop.host.Pos("/") == 0 && hop.host.Pos(":") == 0);
+  if (hop.requested.Pos(":") == 0) {
     // Nothing names a scheme or a port: the client's port stays.
-    FUZZ_REQUIRE(exchange.port == (before && before->port != 0 ? before->port : 80));
+    FUZZ_REQUIRE(hop.port == (before && before->port != 0 ? before->port : 80));
   }
 }
 
