@@ -124,6 +124,8 @@ class WindowsPendingFile final : public PendingFile {
     CloseHandle(file_);
     file_ = INVALID_HANDLE_VALUE;
     marked_ = false;
+    // Hidden only while it waited: a move keeps the attribute, and the target is the user's.
+    SetFileAttributesA(temporary_.c_str(), FILE_ATTRIBUTE_NORMAL);
     const DWORD flags = MOVEFILE_REPLACE_EXISTING | (options_.durable ? MOVEFILE_WRITE_THROUGH : 0);
     if (!MoveFileExA(temporary_.c_str(), target, flags)) return false;
     committed_ = true;

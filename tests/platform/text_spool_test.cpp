@@ -6,6 +6,7 @@
 #include <string>
 
 #include "framework/exceptions.h"
+#include "platform/winapi.h"
 #include "tests/platform/scratch_folder.h"
 
 #ifndef _WIN32
@@ -55,6 +56,9 @@ TEST(TextSpool, LargeTextWaitsBesideItsFileAndReplacesItWhole) {
     ASSERT_EQ(DeliverSpooledText(text, name.c_str()), SpoolDelivery::Delivered);
     EXPECT_EQ(folder.Get("out.txt"), expected);
     EXPECT_EQ(folder.Names(), std::set<std::string>{"out.txt"});
+#ifdef _WIN32
+    EXPECT_EQ(GetFileAttributesA(name.c_str()) & FILE_ATTRIBUTE_HIDDEN, 0u);
+#endif
     // The bytes belong to the file now: every text over them reads as empty.
     EXPECT_TRUE(copy.IsEmpty());
     EXPECT_EQ(DeliverSpooledText(text, name.c_str()), SpoolDelivery::NotSpooled);
