@@ -14,20 +14,16 @@ using vrk::Text;
 
 constexpr std::string_view kDefaultEndings = ".exe .zip .rar .dat .bmp .jpg jpeg .png .mp3 .ogg";
 
-// Entry `n` (from 1) of the blank-separated list; empty when there is none.
-std::string_view Entry(std::string_view list, std::size_t n) {
-  for (std::size_t i = 1; i < n; ++i) {
-    const std::size_t blank = list.find(' ');
-    if (blank == std::string_view::npos) return {};
-    list.remove_prefix(blank + 1);
-  }
-  return list.substr(0, list.find(' '));
-}
-
+// True when `ending` is one of the entries 0 .. size/4 of the blank-separated list, entry 0
+// being the empty text before it.
 bool Listed(std::string_view ending, std::string_view list) {
-  if (ending.empty()) return true;  // entry 0, before the list, is empty
-  for (std::size_t n = 1; n <= list.size() / 4; ++n) {
-    if (Entry(list, n) == ending) return true;
+  if (ending.empty()) return true;
+  const std::size_t reach = list.size() / 4;
+  for (std::size_t n = 1; n <= reach; ++n) {
+    const std::size_t blank = list.find(' ');
+    if (list.substr(0, blank) == ending) return true;
+    if (blank == std::string_view::npos) return false;
+    list.remove_prefix(blank + 1);
   }
   return false;
 }
