@@ -1,9 +1,12 @@
 #include "platform/download.h"
 
 #include <cstdio>
+#include <string>
 
 #include "framework/exceptions.h"
+#include "platform/download_limits.h"
 #include "platform/download_watch.h"
+#include "platform/win32/temporary_file.h"
 
 namespace vrk {
 
@@ -22,8 +25,6 @@ Text OleErrorMessage(HRESULT code) {
   return Text(buffer, length);
 }
 
-Text PartialDownloadName(const Text& target) { return target + ".vrk-download"; }
-
 #ifdef _WIN32
 namespace {
 HRESULT FromWin32(DWORD error) {
@@ -39,12 +40,25 @@ void DownloadUrlToFile(const Text& url, const Text& target) {
   if (FAILED(direct)) throw EOleSysError(OleErrorMessage(direct), direct);
 #else
   // The service writes straight to the name it is given, so it gets a name beside
-  // the target; "ext" must never swap in a half-written file or an error page.
-  Text partial = PartialDownloadName(target);
-  // The service calls an error page or a body cut short a success; the watch knows better.
-  DownloadWatch watch;
-  HRESULT result = URLDownloadToFileA(nullptr, url.c_str(), partial.c_str(), 0, &watch);
-  if (SUCCEEDED(result)) result = watch.Verdict(partial.c_str());
+  // the target; "ext" must never swap in a half-written file or an error page. The name is
+  // a fresh one, reserved here, so that no file of the user's is written over. It is not
+  // hidden: Windows refuses a plain create or copy over a hidden file.
+  std::string reserved;
+  const HANDLE file =
+      CreateFileBeside(target.c_str(), GENERIC_WRITE, 0, FILE_ATTRIBUTE_NORMAL, reserved);
+  if (file == INVALID_HANDLE_VALUE) {
+    const HRESULT createError = FromWin32(GetLastError());
+    throw EOleSysError(OleErrorMessage(createError), createError);
+  }
+  CloseHandle(file);
+  const Text partial(reserved.c_str());
+  HRESULT result = S_OK;
+  {
+    // The service calls an error page or a body cut short a success; the watch knows better.
+    DownloadWatch watch(DownloadStallLimit());
+    result = URLDownloadToFileA(nullptr, url.c_str(), partial.c_str(), 0, &watch);
+    result = watch.Verdict(result, partial.c_str());
+  }
   if (FAILED(result)) {
     DeleteFileA(partial.c_str());
     throw EOleSysError(OleErrorMessage(result), result);

@@ -15,7 +15,4 @@ void DownloadUrlToFile(const Text& url, const Text& target);
 // and full stops, or "OLE error %.8x" when it has none.
 Text OleErrorMessage(HRESULT code);
 
-// The name a download is first written to, beside the target.
-Text PartialDownloadName(const Text& target);
-
 }  // namespace vrk

@@ -49,7 +49,9 @@ HRESULT HttpStatusResult(DWORD status) {
   return INET_E_DOWNLOAD_FAILURE;
 }
 
-HRESULT DownloadWatch::Verdict(const char* savedFile) const {
+HRESULT DownloadWatch::Verdict(HRESULT serviceResult, const char* savedFile) const {
+  if (tooManyRedirections_) return INET_E_REDIRECT_FAILED;
+  if (FAILED(serviceResult)) return watchdog_.Fired() ? INET_E_CONNECTION_TIMEOUT : serviceResult;
   if (const HRESULT byStatus = HttpStatusResult(status_); FAILED(byStatus)) return byStatus;
   if (!promisedLength_) return S_OK;
   WIN32_FILE_ATTRIBUTE_DATA saved{};
@@ -76,23 +78,59 @@ HRESULT DownloadWatch::QueryInterface(REFIID riid, void** object) {
 ULONG DownloadWatch::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
 ULONG DownloadWatch::Release() { return static_cast<ULONG>(InterlockedDecrement(&references_)); }
 
-HRESULT DownloadWatch::OnStartBinding(DWORD, IBinding*) { return S_OK; }
-HRESULT DownloadWatch::GetPriority(LONG*) { return E_NOTIMPL; }
-HRESULT DownloadWatch::OnLowResource(DWORD) { return S_OK; }
-HRESULT DownloadWatch::OnProgress(ULONG, ULONG, ULONG, LPCWSTR) { return S_OK; }
-HRESULT DownloadWatch::OnStopBinding(HRESULT, LPCWSTR) { return S_OK; }
+// Every call from the service is a sign of progress for the watchdog.
+HRESULT DownloadWatch::OnStartBinding(DWORD, IBinding* binding) {
+  watchdog_.Watch(binding);
+  return S_OK;
+}
+HRESULT DownloadWatch::GetPriority(LONG*) {
+  watchdog_.Progress();
+  return E_NOTIMPL;
+}
+HRESULT DownloadWatch::OnLowResource(DWORD) {
+  watchdog_.Progress();
+  return S_OK;
+}
+
+HRESULT DownloadWatch::OnProgress(ULONG, ULONG, ULONG statusCode, LPCWSTR) {
+  watchdog_.Progress();
+  if (statusCode == BINDSTATUS_REDIRECTING) ++redirections_;
+  if (statusCode == BINDSTATUS_SENDINGREQUEST) ++requestsSent_;
+  // Each request after the first follows a redirection.
+  if (redirections_ > kMaxRedirections || requestsSent_ - 1 > kMaxRedirections) {
+    tooManyRedirections_ = true;
+    return E_ABORT;
+  }
+  return S_OK;
+}
+
+HRESULT DownloadWatch::OnStopBinding(HRESULT, LPCWSTR) {
+  watchdog_.Watch(nullptr);
+  return S_OK;
+}
 // The service's own binding flags stay as they are.
-HRESULT DownloadWatch::GetBindInfo(DWORD*, BINDINFO*) { return S_OK; }
-HRESULT DownloadWatch::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) { return S_OK; }
-HRESULT DownloadWatch::OnObjectAvailable(REFIID, IUnknown*) { return S_OK; }
+HRESULT DownloadWatch::GetBindInfo(DWORD*, BINDINFO*) {
+  watchdog_.Progress();
+  return S_OK;
+}
+HRESULT DownloadWatch::OnDataAvailable(DWORD, DWORD, FORMATETC*, STGMEDIUM*) {
+  watchdog_.Progress();
+  return S_OK;
+}
+HRESULT DownloadWatch::OnObjectAvailable(REFIID, IUnknown*) {
+  watchdog_.Progress();
+  return S_OK;
+}
 
 HRESULT DownloadWatch::BeginningTransaction(LPCWSTR, LPCWSTR, DWORD, LPWSTR* additionalHeaders) {
+  watchdog_.Progress();
   if (additionalHeaders != nullptr) *additionalHeaders = nullptr;
   return S_OK;
 }
 
 HRESULT DownloadWatch::OnResponse(DWORD status, LPCWSTR responseHeaders, LPCWSTR,
                                   LPWSTR* additionalRequestHeaders) {
+  watchdog_.Progress();
   if (additionalRequestHeaders != nullptr) *additionalRequestHeaders = nullptr;
   status_ = status;
   promisedLength_.reset();

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/win32/temporary_file.h"
 #include "platform/winapi.h"
 
 namespace vrk {
@@ -30,11 +31,6 @@ bool MarkForDeletion(HANDLE file, bool marked) {
   return setter != nullptr && setter(file, kFileDispositionInfo, &info, sizeof info) != FALSE;
 }
 
-std::string::size_type NameStart(const std::string& path) {
-  const std::string::size_type separator = path.find_last_of("\\/:");
-  return separator == std::string::npos ? 0 : separator + 1;
-}
-
 class WindowsPendingFile final : public PendingFile {
  public:
   WindowsPendingFile(const std::string& target, Options options) : options_(options) {
@@ -43,20 +39,9 @@ class WindowsPendingFile final : public PendingFile {
         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
       return;
     }
-    static LONG counter = 0;
-    const std::string::size_type start = NameStart(target);
-    for (int attempt = 0; attempt < 100 && file_ == INVALID_HANDLE_VALUE; ++attempt) {
-      temporary_ = target.substr(0, start) + "." + target.substr(start) + "." +
-                   std::to_string(GetCurrentProcessId()) + "-" +
-                   std::to_string(InterlockedIncrement(&counter) ^ GetTickCount()) + ".tmp";
-      file_ = CreateFileA(temporary_.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
-                          FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
-                          FILE_ATTRIBUTE_HIDDEN, nullptr);
-      if (file_ == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS &&
-          GetLastError() != ERROR_ALREADY_EXISTS) {
-        break;
-      }
-    }
+    file_ = CreateFileBeside(target, GENERIC_READ | GENERIC_WRITE | DELETE,
+                             FILE_SHARE_READ | FILE_SHARE_DELETE, FILE_ATTRIBUTE_HIDDEN,
+                             temporary_);
     if (file_ != INVALID_HANDLE_VALUE) marked_ = MarkForDeletion(file_, true);
   }
 

@@ -1,0 +1,127 @@
+// Binary downloads that must end on their own and never harm a file: a connection reset in
+// the middle of the body, endless or long chains of redirections, a slow but steady server,
+// files of the user's beside the target named like the download's temporary ones.
+#include "tests/under_wine.h"
+
+#if !defined(_WIN32) || defined(VRK_HAVE_TEST_SERVER)
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "tools/scripted_server/scripted_server.h"
+#include "folder_files.h"
+#include "vrk_runner.h"
+
+namespace vrk_test {
+namespace {
+
+using namespace std::chrono_literals;
+using vrk::testing::ConnectionPlan;
+using vrk::testing::HttpRequest;
+using vrk::testing::HttpResponse;
+using vrk::testing::Script;
+using vrk::testing::ScriptedServer;
+
+const std::string kConnectionError = "Chyba připojení";
+// The tool's stall limit for these runs, instead of a minute.
+constexpr auto kStallLimit = 1500ms;
+// Starting the tool (and Wine) and dismissing its box take their share beside the limit.
+constexpr auto kRunBound = kStallLimit + 8s;
+
+std::string OleError(const std::string& code) { return Box(kConnectionError, "OLE error " + code); }
+
+class BinaryDownloadFaults : public ::testing::Test {
+ protected:
+  // Downloads the URL to tool.dat, which holds "previous" beforehand; the run's time in `took`.
+  RunResult Download(const std::string& url, std::chrono::steady_clock::duration* took = nullptr) {
+    folder_.WriteFile("tool.dat", "previous");
+    const auto start = std::chrono::steady_clock::now();
+    RunResult run = folder_.Run({url, "x", "tool.dat"}, "",
+                                {"no_proxy=127.0.0.1,localhost", "NO_PROXY=127.0.0.1",
+                                 "VRK_DOWNLOAD_STALL_MS=" + std::to_string(kStallLimit.count())});
+    if (took != nullptr) *took = std::chrono::steady_clock::now() - start;
+    EXPECT_FALSE(run.timedOut);
+    EXPECT_EQ(run.exitCode, 0);
+    return run;
+  }
+  std::vector<std::string> Files() const { return FilesBesideTheTool(folder_); }
+
+  ToolFolder folder_;
+};
+
+TEST_F(BinaryDownloadFaults, ResetMidBodyEndsWithTheConnectionErrorWithinTheStallLimit) {
+  ScriptedServer server(ConnectionPlan::Repeating(
+      Script().ReceiveHead().Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" +
+                                  std::string(5000, 'p')).Pause(50ms).Reset()));
+  std::chrono::steady_clock::duration took{};
+  RunResult run = Download(server.Url("/tool.dat"), &took);
+  // Wine's service never notices the reset; only the stall limit ends it.
+  EXPECT_EQ(run.err, OleError(vrk::testing::RunningUnderWine() ? "800C000B" : "800C0008"));
+  EXPECT_LT(took, kRunBound);
+  EXPECT_EQ(folder_.ReadFile("tool.dat"), "previous");
+  EXPECT_EQ(Files(), std::vector<std::string>{"tool.dat"});
+}
+
+TEST_F(BinaryDownloadFaults, RedirectionLoopEndsWithTheConnectionErrorAfterTwentyRedirections) {
+  ScriptedServer server(ConnectionPlan::Http(
+      [](const HttpRequest& request) { return HttpResponse::Redirect(302, request.target); }));
+  std::chrono::steady_clock::duration took{};
+  RunResult run = Download(server.Url("/tool.dat"), &took);
+  EXPECT_EQ(run.err, OleError("800C0014"));
+  EXPECT_LT(took, kRunBound);
+  // The first request and twenty redirections. Wine's service goes on following in the
+  // background after the abort, until the tool ends.
+  if (vrk::testing::RunningUnderWine()) {
+    EXPECT_GE(server.Requests().size(), 21u);
+  } else {
+    EXPECT_EQ(server.Requests().size(), 21u);
+  }
+  EXPECT_EQ(folder_.ReadFile("tool.dat"), "previous");
+  EXPECT_EQ(Files(), std::vector<std::string>{"tool.dat"});
+}
+
+TEST_F(BinaryDownloadFaults, TwentyRedirectionsAreFollowed) {
+  // "/N.dat" moves on to "/N-1.dat", down to "/0.dat".
+  ScriptedServer server(ConnectionPlan::Http([](const HttpRequest& request) {
+    const int left = std::stoi(request.target.substr(1));
+    if (left == 0) return HttpResponse::Text(200, "arrived");
+    return HttpResponse::Redirect(302, "/" + std::to_string(left - 1) + ".dat");
+  }));
+  RunResult run = Download(server.Url("/20.dat"));
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(folder_.ReadFile("tool.dat"), "arrived");
+  EXPECT_EQ(server.Requests().size(), 21u);
+}
+
+TEST_F(BinaryDownloadFaults, SlowButSteadyBodyOutlastsTheStallLimit) {
+  const std::vector<std::string> pieces(6, std::string(100, 's'));
+  ScriptedServer server(ConnectionPlan::Repeating(
+      Script().ReceiveHead().Send("HTTP/1.1 200 OK\r\nContent-Length: 600\r\n\r\n")
+          .SendPieces(pieces, kStallLimit / 3)));
+  RunResult run = Download(server.Url("/tool.dat"));
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(folder_.ReadFile("tool.dat"), std::string(600, 's'));
+}
+
+TEST_F(BinaryDownloadFaults, FilesNamedLikeTheTemporaryOnesSurvive) {
+  // The name downloads were once written to, and one of the kind they are written to now.
+  const std::vector<std::string> users = {".tool.dat.1234-5.tmp", "tool.dat.vrk-download"};
+  for (const std::string& name : users) folder_.WriteFile(name, "the user's " + name);
+  ScriptedServer server(ConnectionPlan::Http([](const HttpRequest& request) {
+    if (request.target == "/missing.dat") return HttpResponse::Text(404, "<html>not here</html>");
+    return HttpResponse::Text(200, "downloaded");
+  }));
+  EXPECT_EQ(Download(server.Url("/missing.dat")).err, OleError("800C0005"));
+  EXPECT_EQ(Download(server.Url("/tool.dat")).err, "");
+  EXPECT_EQ(folder_.ReadFile("tool.dat"), "downloaded");
+  for (const std::string& name : users) EXPECT_EQ(folder_.ReadFile(name), "the user's " + name);
+  EXPECT_EQ(Files(), (std::vector<std::string>{users[0], "tool.dat", users[1]}));
+}
+
+}  // namespace
+}  // namespace vrk_test
+
+#endif
