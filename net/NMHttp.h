@@ -124,6 +124,10 @@ class TNMHTTP : public TPowersock {
   // The length that ends the body of a response whose peer keeps the connection open;
   // none: the body runs until the close.
   std::optional<std::int32_t> keptBodyLength_;
+  // The length the body must reach before the peer closes; none: any length is whole.
+  std::optional<std::int32_t> promisedBodyLength_;
+  // Raises ESockError kResponseCutShort when `received` falls short of the promised length.
+  void CheckBodyLength(std::uint64_t received) const;
 };
 
 }  // namespace vrk

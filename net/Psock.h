@@ -135,6 +135,8 @@ class TPowersock : public TComponent {
   void BeginDestruction() noexcept { destroying_ = true; }
   void ReportStatus(std::uint8_t Level, const Text& Status);
   void CheckSocketError(std::uint16_t Tolerated, Text& Message);
+  // Fires OnSocketError and raises ESockError with the text of the platform error `Code`.
+  [[noreturn]] void RaiseSocketError(std::uint16_t Code);
   void LookupErrorMessage(std::uint16_t Code, Text& Message);
 
   std::uint16_t SocketHandle = kNoSocket;
@@ -168,6 +170,10 @@ class TPowersock : public TComponent {
   bool holdsWinsockShare_ = false;
   // The connect notification came: a close handled in the same pump must not hide it.
   bool connectSignaled_ = false;
+  // The error a close notification carried: the connection broke, and its end of the data
+  // is a failure, whatever the next read says (Windows reads 0 after a reset).
+  std::uint16_t closeError_ = 0;
+  void RaiseIfClosedByError();
   HANDLE lookupTask_ = nullptr;  // the name lookup whose reply is awaited
 };
 

@@ -5,6 +5,7 @@
 #include "net/NMHttp.h"
 #include "net/response_head.h"
 #include "net/scope_exit.h"
+#include "net/sock_exceptions.h"
 
 namespace vrk {
 
@@ -12,6 +13,7 @@ void TNMHTTP::ReadResponseHead() {
   BytesTotal = 0;
   LastCookie = Text();
   keptBodyLength_.reset();
+  promisedBodyLength_.reset();
   std::unique_ptr<TFileStream> file;
   if (OutputFileMode) {
     file = std::make_unique<TFileStream>(Header, TFileMode::Create);
@@ -37,7 +39,16 @@ void TNMHTTP::ReadResponseHead() {
       Header += line;
     }
   }
+  // A head cut short may lack the very lines that would tell the body is incomplete.
+  if (head.CutShort()) throw ESockError(kResponseCutShort);
   keptBodyLength_ = head.KeptBodyLength(CurrentCommand == ctHead);
+  promisedBodyLength_ = head.PromisedBodyLength(CurrentCommand == ctHead);
+}
+
+void TNMHTTP::CheckBodyLength(std::uint64_t received) const {
+  if (promisedBodyLength_ && received < static_cast<std::uint64_t>(*promisedBodyLength_)) {
+    throw ESockError(kResponseCutShort);
+  }
 }
 
 void TNMHTTP::ReceiveBody() {
@@ -45,8 +56,10 @@ void TNMHTTP::ReceiveBody() {
     // The server ends the body by closing the connection.
     if (InputFileMode) {
       CaptureFile(Body);
+      CheckBodyLength(static_cast<std::uint64_t>(TFileStream(Body, TFileMode::OpenRead).Size()));
     } else {
       CaptureString(Body, -1);
+      CheckBodyLength(Body.Length());
     }
     return;
   }
@@ -57,11 +70,13 @@ void TNMHTTP::ReceiveBody() {
     TFileStream file(Body, TFileMode::Create);
     Text data;
     CaptureString(data, count);
+    CheckBodyLength(data.Length());
     if (data.Length() > length) data.SetLength(length);
     file.WriteBuffer(data.c_str(), static_cast<std::int32_t>(data.Length()));
     file.Flush();
   } else {
     CaptureString(Body, count);
+    CheckBodyLength(Body.Length());
     if (Body.Length() > length) Body.SetLength(length);
   }
 }

@@ -76,6 +76,7 @@ void TPowersock::Connect() {
   WaitSignal = false;
   LastEventOk = true;
   connectSignaled_ = false;
+  closeError_ = 0;
   if (connect(SocketHandle, reinterpret_cast<const sockaddr*>(&RemoteAddress),
               sizeof RemoteAddress) == SOCKET_ERROR) {
     Text ignored;
@@ -172,9 +173,12 @@ void TPowersock::HandleNotification(TNotificationMessage& Message) {
           }
           break;
         case FD_CLOSE: {
-          // A broken connection stays for the reader, whose next call reports the error:
-          // closing here would pass it off as the end of the data. Unread data stays too.
-          if (!LastEventOk) break;
+          // A broken connection stays for the reader, whose end of the data reports the
+          // error: closing here would pass it off as a clean end. Unread data stays too.
+          if (!LastEventOk) {
+            closeError_ = static_cast<std::uint16_t>(WSAGETSELECTERROR(Message.LParam));
+            break;
+          }
           ReportStatus(8, "Data Available");
           char probe;
           const int peeked = recv(SocketHandle, &probe, 1, MSG_PEEK);

@@ -59,6 +59,7 @@ void TPowersock::ReadLn(Text& Line) {
                             static_cast<int>(window < room ? window : room), MSG_PEEK);
     bool wouldBlock = false;
     if (peeked == 0) {
+      RaiseIfClosedByError();
       Line = Text();
       return;
     }
@@ -107,6 +108,7 @@ void TPowersock::CaptureFile(const Text& FileName) {
         OnPacketRecvd(this);
         TimerOn();
       } else if (received == 0) {
+        RaiseIfClosedByError();
         break;
       } else {
         if (ReceiveEnded()) break;
@@ -123,7 +125,10 @@ void TPowersock::CaptureFile(const Text& FileName) {
 // otherwise the attempt would have blocked (any other error is raised here).
 bool TPowersock::ReceiveEnded() {
   LastErrorNo = WSAGetLastError();
-  if (LastErrorNo == WSAENOTCONN) return true;
+  if (LastErrorNo == WSAENOTCONN) {
+    RaiseIfClosedByError();
+    return true;
+  }
   Text ignored;
   CheckSocketError(WSAEWOULDBLOCK, ignored);
   return false;
@@ -139,7 +144,10 @@ void TPowersock::CaptureString(Text& Captured, std::int32_t Count) {
          (Count == -1 || static_cast<long long>(Captured.Length()) < static_cast<long long>(Count))) {
     const int received = recv(SocketHandle, TransferBuffer, static_cast<int>(kChunk), 0);
     bool wouldBlock = false;
-    if (received == 0) break;
+    if (received == 0) {
+      RaiseIfClosedByError();
+      break;
+    }
     if (received > 0) {
       spool.Append(TransferBuffer, static_cast<std::size_t>(received));
       BytesRecvd = WrappingAdd(BytesRecvd, received);

@@ -19,13 +19,19 @@ void TPowersock::ReportStatus(std::uint8_t Level, const Text& Status) {
 void TPowersock::CheckSocketError(std::uint16_t Tolerated, Text& Message) {
   const int code = WSAGetLastError();
   LastErrorNo = code;
-  if (code != Tolerated && code > WSABASEERR) {
-    Text message;
-    LookupErrorMessage(static_cast<std::uint16_t>(code), message);
-    OnSocketError(this, static_cast<std::uint16_t>(code), message);
-    throw ESockError(message);
-  }
+  if (code != Tolerated && code > WSABASEERR) RaiseSocketError(static_cast<std::uint16_t>(code));
   Message = Text();
+}
+
+void TPowersock::RaiseSocketError(std::uint16_t Code) {
+  Text message;
+  LookupErrorMessage(Code, message);
+  OnSocketError(this, Code, message);
+  throw ESockError(message);
+}
+
+void TPowersock::RaiseIfClosedByError() {
+  if (closeError_ != 0) RaiseSocketError(closeError_);
 }
 
 void TPowersock::LookupErrorMessage(std::uint16_t Code, Text& Message) {

@@ -122,6 +122,7 @@ bool TResponseHead::Take(const Text& line) {
     status_ = static_cast<std::int16_t>(StrToIntDef(Field(line, ' ', 2), 0) & 0xFFFF);
     return true;
   }
+  cutShort_ = line.IsEmpty();
   TakeField(line);
   return !IsHeadEnd(line);
 }
@@ -144,6 +145,10 @@ void TResponseHead::TakeField(const Text& line) {
 
 std::optional<std::int32_t> TResponseHead::KeptBodyLength(bool headRequest) const {
   if (!keepAlive_) return std::nullopt;
+  return PromisedBodyLength(headRequest);
+}
+
+std::optional<std::int32_t> TResponseHead::PromisedBodyLength(bool headRequest) const {
   if (headRequest || (status_ >= 100 && status_ <= 199) || status_ == 204 || status_ == 304) return 0;
   return ValidContentLength(lengthValues_);
 }

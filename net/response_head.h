@@ -16,6 +16,9 @@ namespace vrk {
 // A head may hold this many bytes at most; a peer that sends more is cut off.
 inline constexpr std::size_t kMaxResponseHeadBytes = std::size_t{1} << 20;
 inline constexpr const char* kResponseHeadTooLarge = "Response header too large";
+// A response that the peer's close cut short: its head before the empty line that ends it,
+// or its body before the length the head announced.
+inline constexpr const char* kResponseCutShort = "Connection closed before the whole response arrived";
 
 // The length that the Content-Length values of one head announce, each value being the
 // text after the colon without the line end. It counts only when every value is decimal
@@ -39,6 +42,9 @@ class TResponseHead {
   // runs until the close. A head without a keep-alive token has none; on a kept
   // connection the answer to HEAD, and any 1xx, 204 or 304 answer, has no body at all.
   std::optional<std::int32_t> KeptBodyLength(bool headRequest) const;
+  // The length the body must reach, however it ends: 0 where there is no body (the answer
+  // to HEAD, any 1xx, 204 or 304), else the valid Content-Length; none without one.
+  std::optional<std::int32_t> PromisedBodyLength(bool headRequest) const;
 
   bool HasStatusLine() const noexcept { return hasStatusLine_; }
   std::int16_t Status() const noexcept { return status_; }
@@ -48,6 +54,8 @@ class TResponseHead {
   // The first run of digits of the last Content-Length line, 0 when it gives none.
   std::int32_t AnnouncedLength() const noexcept { return announcedLength_; }
   bool KeepAlive() const noexcept { return keepAlive_; }
+  // The head had begun when the peer closed, so its empty line never came.
+  bool CutShort() const noexcept { return cutShort_; }
   // The value of every line that names Content-Length, in order.
   const std::vector<Text>& LengthValues() const noexcept { return lengthValues_; }
   std::size_t Bytes() const noexcept { return bytes_; }
@@ -62,6 +70,7 @@ class TResponseHead {
   std::optional<Text> location_;
   std::int32_t announcedLength_ = 0;
   bool keepAlive_ = false;
+  bool cutShort_ = false;
   std::vector<Text> lengthValues_;
   std::size_t bytes_ = 0;
 };

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -85,6 +87,38 @@ TEST_F(HttpFaults, KeptAliveBodyIsCutOnlyByALengthThatHolds) {
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(folder_.ReadFile(file), "0123456789");
     EXPECT_EQ(Requests(), std::vector<std::string>{GetHead("/t.txt")});
+  }
+}
+
+// A transfer that ended badly delivers nothing, and a file of the same name and its ".old"
+// stay as they were: a reset or a close in the head, or in a body short of its length.
+TEST_F(HttpFaults, TransferCutShortDeliversNothing) {
+  using namespace std::chrono_literals;
+  const std::string cutShort = Box("VRK", "Connection closed before the whole response arrived.");
+  // Wine reports a reset as a close, so there the cut is what tells.
+  const std::string reset = vrk::testing::RunningUnderWine() ? cutShort : Box("VRK", "10054:Connection reset by peer.");
+  const std::string head = "HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n";
+  const std::string keptHead = "HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nContent-Length: 100\r\n\r\n";
+  const std::vector<std::pair<Script, std::string>> cases = {
+      {Script().ReceiveHead().Send(head + std::string(13000, 'b')).Pause(50ms).Reset(), reset},
+      {Script().ReceiveHead().Send("HTTP/1.0 200 OK\r\nContent-Le").Pause(50ms).Reset(), reset},
+      {Answer("HTTP/1.0 200 OK\r\nContent-Length: 5\r\n"), cutShort},
+      {Answer(head + std::string(13000, 'b')), cutShort},
+      {Answer(keptHead + "short"), cutShort},
+  };
+  for (const bool previous : {false, true}) {
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+      SCOPED_TRACE(testing::Message() << "case " << i << (previous ? " over a previous file" : ""));
+      const std::string file = "out" + std::to_string(i) + (previous ? "p" : "") + ".txt";
+      if (previous) folder_.WriteFile(file, "previous");
+      RunResult run = Fetch({cases[i].first}, file);
+      EXPECT_EQ(run.err, cases[i].second);
+      EXPECT_EQ(folder_.Exists(file), previous);
+      if (previous) {
+        EXPECT_EQ(folder_.ReadFile(file), "previous");
+      }
+      EXPECT_FALSE(folder_.Exists(file.substr(0, file.size() - 4) + ".old"));
+    }
   }
 }
 

@@ -117,35 +117,42 @@ TEST(NMHttpResponse, KeepAliveWithLengthEndsTheBodyWithoutWaitingForTheClose) {
   EXPECT_TRUE(server.WaitForPeerClose(1, 2s));
 }
 
-// A kept connection that announces a length the answer never carries: HEAD, 1xx, 204 and
-// 304 end with their head, so the client must not wait for those bytes.
-TEST(NMHttpResponse, KeptConnectionEndsBodilessAnswersWithTheirHead) {
-  const std::string kept = "Connection: keep-alive\r\nContent-Length: 10\r\n";
-  const auto stalling = [](const std::string& response) { return Script().ReceiveHead().Send(response).Stall(); };
-  ScriptedServer server(ConnectionPlan::Sequence({
-      stalling(Response("HTTP/1.0 200 OK", kept, "")),
-      stalling(Response("HTTP/1.1 100 Continue", kept, "")),
-      stalling(Response("HTTP/1.0 204 No Content", kept, "")),
-      stalling(Response("HTTP/1.0 304 Not Modified", kept, "")),
-  }));
-  auto client = MakeClient(3000);
-  EventLog log;
-  log.Attach(*client);
-  client->OnRedirect = [&log](bool& handled) {
-    log.events.push_back("redirect");
-    handled = true;  // a 304 would otherwise ask again
-  };
-  const auto start = Clock::now();
-  client->Head(Text(server.Url("/h")));
-  for (const char* path : {"/1", "/2", "/3"}) {
-    client->Body = "old";
-    client->Get(Text(server.Url(path)));
-    EXPECT_EQ(client->Body, "") << path;
+// An answer that announces a length it never carries: HEAD, 1xx, 204 and 304 end with their
+// head, so on a kept connection the client must not wait for those bytes, and on a closed one
+// their empty body is whole.
+TEST(NMHttpResponse, BodilessAnswersEndWithTheirHead) {
+  for (const bool kept : {true, false}) {
+    SCOPED_TRACE(kept ? "kept" : "closed");
+    const std::string fields = (kept ? "Connection: keep-alive\r\n"s : ""s) + "Content-Length: 10\r\n";
+    const auto answer = [kept](const std::string& response) {
+      Script script = Script().ReceiveHead().Send(response);
+      return kept ? script.Stall() : script.Close();
+    };
+    ScriptedServer server(ConnectionPlan::Sequence({
+        answer(Response("HTTP/1.0 200 OK", fields, "")),
+        answer(Response("HTTP/1.1 100 Continue", fields, "")),
+        answer(Response("HTTP/1.0 204 No Content", fields, "")),
+        answer(Response("HTTP/1.0 304 Not Modified", fields, "")),
+    }));
+    auto client = MakeClient(3000);
+    EventLog log;
+    log.Attach(*client);
+    client->OnRedirect = [&log](bool& handled) {
+      log.events.push_back("redirect");
+      handled = true;  // a 304 would otherwise ask again
+    };
+    const auto start = Clock::now();
+    client->Head(Text(server.Url("/h")));
+    for (const char* path : {"/1", "/2", "/3"}) {
+      client->Body = "old";
+      client->Get(Text(server.Url(path)));
+      EXPECT_EQ(client->Body, "") << path;
+    }
+    EXPECT_LT(Clock::now() - start, 2s);
+    EXPECT_EQ(log.events, (std::vector<std::string>{"send", "success 2", "send", "success 0", "send", "success 0",
+                                                    "send", "redirect"}));
+    EXPECT_EQ(server.Received(0), "HEAD /h HTTP/1.0\r\nHost: 127.0.0.1\r\n"s + kAcceptLines + kContentType + "\r\n");
   }
-  EXPECT_LT(Clock::now() - start, 2s);
-  EXPECT_EQ(log.events, (std::vector<std::string>{"send", "success 2", "send", "success 0", "send", "success 0",
-                                                  "send", "redirect"}));
-  EXPECT_EQ(server.Received(0), "HEAD /h HTTP/1.0\r\nHost: 127.0.0.1\r\n"s + kAcceptLines + kContentType + "\r\n");
 }
 
 TEST(NMHttpResponse, OtherwiseTheBodyRunsUntilTheClose) {

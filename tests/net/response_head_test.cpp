@@ -45,6 +45,14 @@ TEST(ResponseHead, KeptConnectionEndsTheBodyByAValidLength) {
   EXPECT_EQ(Read({"HTTP/1.0 200 OK\r\n", "Content-Length: 7\r\n", "\r\n"}).KeptBodyLength(false), std::nullopt);
 }
 
+// Only a head that had begun is cut short by the close; no answer at all is not.
+TEST(ResponseHead, CloseCutsShortOnlyABegunHead) {
+  EXPECT_TRUE(Read({"HTTP/1.0 200 OK\r\n", "Content-Le", ""}).CutShort());
+  EXPECT_TRUE(Read({"HTTP/1.0 200 OK\r\n", ""}).CutShort());
+  EXPECT_FALSE(Read({""}).CutShort());
+  EXPECT_FALSE(Read({"HTTP/1.0 200 OK\r\n", "\n", ""}).CutShort());
+}
+
 TEST(ResponseHead, HeadMayFillTheBoundButNotPassIt) {
   const std::string status = "HTTP/1.0 200 OK\r\n";
   const std::string filler = "X-Fill: " + std::string(1014, 'a') + "\r\n";  // 1 KiB
