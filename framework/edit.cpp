@@ -7,8 +7,6 @@ namespace vrk {
 
 TEdit::TEdit(TComponent* owner, TForm* parent) : TComponent(owner), parent_(parent) {}
 
-TForm* TEdit::ParentForm() const noexcept { return parent_; }
-
 TEdit::~TEdit() {
   if (handle_ != nullptr && IsWindow(handle_)) DestroyWindow(handle_);
 }

@@ -26,7 +26,6 @@ class TEdit : public TComponent {
   // Makes the window (and its form's) on first request; EM_LIMITTEXT 0 lifts the length limit.
   HWND Handle();
   bool HandleAllocated() const noexcept { return handle_ != nullptr; }
-  TForm* ParentForm() const noexcept;
   // Makes the window inside the given parent window (once).
   void CreateWindowIn(HWND parentWindow);
 

@@ -49,11 +49,4 @@ TEvent<void(Args...)> Bind(Object* object, void (Class::*method)(Args...)) {
   });
 }
 
-template <typename Object, typename Class, typename... Args>
-TEvent<void(Args...)> Bind(const Object* object, void (Class::*method)(Args...) const) {
-  return TEvent<void(Args...)>([object, method](Args... args) {
-    (object->*method)(std::forward<Args>(args)...);
-  });
-}
-
 }  // namespace vrk

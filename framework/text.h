@@ -50,7 +50,6 @@ class Text {
 
   // Bytes, always followed by a zero byte that is not part of the text.
   const char* c_str() const noexcept;
-  const char* Data() const noexcept { return c_str(); }
   std::string_view View() const noexcept { return {c_str(), Length()}; }
   std::string ToStdString() const { return std::string(View()); }
 

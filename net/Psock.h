@@ -25,8 +25,13 @@ using TOnSocketError = TEvent<void(TComponent* Sender, std::uint16_t ErrorNo, co
 // Socket events from WSAAsyncSelect and replies of the asynchronous name lookup.
 constexpr UINT kSocketEventMessage = 1125;
 constexpr UINT kHostLookupMessage = 1126;
-// Read, out-of-band, accept, connect and close.
-constexpr long kSocketEventMask = 0x3D;
+constexpr long kSocketEventMask = FD_READ | FD_OOB | FD_ACCEPT | FD_CONNECT | FD_CLOSE;
+
+// Status levels: a status is reported when its level is at most ReportLevel.
+constexpr std::uint8_t kStatusReply = 1;        // the reply lines of Transaction
+constexpr std::uint8_t kStatusOutcome = 2;      // a completed transaction
+constexpr std::uint8_t kStatusConnection = 4;   // closing, accepting, sending a buffer
+constexpr std::uint8_t kStatusDetail = 8;       // every step
 
 // A notification as the component's window received it.
 struct TNotificationMessage {

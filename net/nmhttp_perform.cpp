@@ -24,7 +24,7 @@ std::int16_t TNMHTTP::Exchange() {
     status = ReplyNumber;
     if (status < 300) {
       OnSuccess(CurrentCommand);
-      ReportStatus(2, "Transaction Completed");
+      ReportStatus(kStatusOutcome, "Transaction Completed");
     } else if (status >= 400) {
       OnFailure(CurrentCommand);
     } else if (status <= 302) {

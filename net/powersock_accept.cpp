@@ -28,7 +28,7 @@ std::uint16_t TPowersock::LocalPort() {
 }
 
 std::uint16_t TPowersock::Accept() {
-  ReportStatus(4, "Accepting");
+  ReportStatus(kStatusConnection, "Accepting");
   for (;;) {
     while (!WaitSignal && !CancelRequested) {
       WaitForMessage(kShortWaitMs);

@@ -9,7 +9,7 @@
 namespace vrk {
 
 void TPowersock::ResolveHost() {
-  ReportStatus(8, "Resolve Host");
+  ReportStatus(kStatusDetail, "Resolve Host");
   const Text& name = Proxy.IsEmpty() ? Host : Proxy;
   const std::size_t length = name.Length() < kChunk ? name.Length() : kChunk;
   std::memcpy(TransferBuffer, name.c_str(), length);
@@ -52,7 +52,7 @@ void TPowersock::ResolveHost() {
 }
 
 void TPowersock::Connect() {
-  ReportStatus(8, "Connecting");
+  ReportStatus(kStatusDetail, "Connecting");
   CancelRequested = false;
   if (Connected) throw ESockError("Already connected");
   for (int retries = 0;; ++retries) {
@@ -99,12 +99,12 @@ void TPowersock::Connect() {
 }
 
 void TPowersock::Disconnect() {
-  ReportStatus(8, "Disconnecting");
+  ReportStatus(kStatusDetail, "Disconnecting");
   RequestCloseSocket();
 }
 
 void TPowersock::RequestCloseSocket() {
-  ReportStatus(4, "Request Close Socket");
+  ReportStatus(kStatusConnection, "Request Close Socket");
   Connected = false;
   if (SocketHandle == kNoSocket) return;
   const SOCKET closed = SocketHandle;
@@ -137,7 +137,7 @@ void TPowersock::DiscardQueuedEvents(SOCKET closed) {
 }
 
 bool TPowersock::DataAvailable() {
-  ReportStatus(8, "Data Available");
+  ReportStatus(kStatusDetail, "Data Available");
   // Not into TransferBuffer: a send in progress keeps its data there across the pump.
   char probe;
   return recv(SocketHandle, &probe, 1, MSG_PEEK) >= 1;
@@ -179,7 +179,7 @@ void TPowersock::HandleNotification(TNotificationMessage& Message) {
             closeError_ = static_cast<std::uint16_t>(WSAGETSELECTERROR(Message.LParam));
             break;
           }
-          ReportStatus(8, "Data Available");
+          ReportStatus(kStatusDetail, "Data Available");
           char probe;
           const int peeked = recv(SocketHandle, &probe, 1, MSG_PEEK);
           if (peeked == 0 || (peeked < 0 && WSAGetLastError() == WSAEWOULDBLOCK)) {

@@ -50,7 +50,7 @@ TPowersock::TPowersock(TComponent* owner) : TComponent(owner) {
 }
 
 void TPowersock::InitWinsock() {
-  ReportStatus(8, "Initializing Winsock");
+  ReportStatus(kStatusDetail, "Initializing Winsock");
   ++WinsockUsers;
   holdsWinsockShare_ = true;
   bool failed = false;

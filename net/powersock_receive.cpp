@@ -43,7 +43,7 @@ void TPowersock::TakeLineBytes(Text& line, std::size_t from, std::size_t count) 
 }
 
 void TPowersock::ReadLn(Text& Line) {
-  ReportStatus(8, "ReadLn");
+  ReportStatus(kStatusDetail, "ReadLn");
   TimerOn();
   ScopeExit off([this] { TimerOff(); });
   Line = Text();
@@ -93,7 +93,7 @@ void TPowersock::ReadLn(Text& Line) {
 }
 
 void TPowersock::CaptureFile(const Text& FileName) {
-  ReportStatus(8, "CaptureFile");
+  ReportStatus(kStatusDetail, "CaptureFile");
   BytesRecvd = 0;
   TimerOn();
   ScopeExit off([this] { TimerOff(); });
@@ -118,6 +118,7 @@ void TPowersock::CaptureFile(const Text& FileName) {
     }
     file.Flush();
   }
+  // "send", not "capture": the text callers have always seen for a canceled file capture.
   if (CancelRequested) RaiseAbort("Socket send aborted");
 }
 
@@ -135,7 +136,7 @@ bool TPowersock::ReceiveEnded() {
 }
 
 void TPowersock::CaptureString(Text& Captured, std::int32_t Count) {
-  ReportStatus(8, "Capture String");
+  ReportStatus(kStatusDetail, "Capture String");
   TextSpool spool(Captured, SpoolFileName);
   BytesRecvd = 0;
   TimerOn();

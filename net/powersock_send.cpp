@@ -36,7 +36,7 @@ void TPowersock::SendChunk(const char* data, std::size_t length, bool countAsFil
 }
 
 void TPowersock::SendBuffer(const char* Buffer, std::uint16_t Length) {
-  ReportStatus(4, "Sending Buffer");
+  ReportStatus(kStatusConnection, "Sending Buffer");
   TimerOn();
   ScopeExit off([this] { TimerOff(); });
   if (!CancelRequested) {
@@ -52,7 +52,7 @@ void TPowersock::SendBuffer(const char* Buffer, std::uint16_t Length) {
 }
 
 void TPowersock::Write(const Text& Data) {
-  ReportStatus(8, "Write");
+  ReportStatus(kStatusDetail, "Write");
   const std::size_t length = Data.Length() < kChunk ? Data.Length() : kChunk;
   std::memcpy(TransferBuffer, Data.c_str(), length);
   TransferBuffer[length] = 0;
@@ -60,12 +60,12 @@ void TPowersock::Write(const Text& Data) {
 }
 
 void TPowersock::Writeln(const Text& Data) {
-  ReportStatus(8, "Writeln");
+  ReportStatus(kStatusDetail, "Writeln");
   Write(Data + "\r\n");
 }
 
 void TPowersock::SendFile(const Text& FileName) {
-  ReportStatus(8, "SendFile");
+  ReportStatus(kStatusDetail, "SendFile");
   {
     TFileStream file(FileName, TFileMode::OpenRead);
     const std::int64_t size = file.Size();

@@ -35,12 +35,12 @@ void TPowersock::RaiseIfClosedByError() {
 }
 
 void TPowersock::LookupErrorMessage(std::uint16_t Code, Text& Message) {
-  ReportStatus(8, "Looking Up Error Message");
+  ReportStatus(kStatusDetail, "Looking Up Error Message");
   Message = SocketErrorMessage(Code);
 }
 
 void TPowersock::TimerOn() {
-  ReportStatus(8, "Timer On");
+  ReportStatus(kStatusDetail, "Timer On");
   TimedOut = false;
   if (TimeOut < 0) throw Exception("TimeOut must not be negative");
   if (SocketTimer == nullptr) return;
@@ -49,12 +49,12 @@ void TPowersock::TimerOn() {
 }
 
 void TPowersock::TimerOff() {
-  ReportStatus(8, "Timer Off");
+  ReportStatus(kStatusDetail, "Timer Off");
   if (SocketTimer != nullptr) SocketTimer->SetEnabled(false);
 }
 
 void TPowersock::TimerTriggered(TObject*) {
-  ReportStatus(8, "Timer Triggered");
+  ReportStatus(kStatusDetail, "Timer Triggered");
   TimerOff();
   TimedOut = true;
   WaitSignal = true;
@@ -62,12 +62,12 @@ void TPowersock::TimerTriggered(TObject*) {
 }
 
 void TPowersock::Cancel() {
-  ReportStatus(8, "Canceling");
+  ReportStatus(kStatusDetail, "Canceling");
   CancelRequested = true;
 }
 
 void TPowersock::Abort() {
-  ReportStatus(8, "Abort");
+  ReportStatus(kStatusDetail, "Abort");
   Cancel();
 }
 

@@ -20,14 +20,14 @@ std::int16_t LeadingNumber(const Text& reply) {
 }  // namespace
 
 void TPowersock::Transaction(const Text& Command, Text& Reply) {
-  ReportStatus(8, "Transaction");
+  ReportStatus(kStatusDetail, "Transaction");
   ReplyNumber = 0;
   Writeln(Command);
   Text line;
   ReadLn(line);
   LastReply = line;
   if (!LastReply.IsEmpty()) {
-    ReportStatus(1, LastReply);
+    ReportStatus(kStatusReply, LastReply);
     ReplyNumber = LeadingNumber(LastReply);
   }
   Reply = LastReply;
