@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "base/ascii.h"
 #include "framework/exceptions.h"
 
 namespace vrk {
@@ -10,14 +11,7 @@ namespace vrk {
 namespace {
 
 bool SameNameIgnoringCase(const Text& a, const Text& b) noexcept {
-  if (a.Length() != b.Length()) return false;
-  auto fold = [](char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; };
-  const char* p = a.c_str();
-  const char* q = b.c_str();
-  for (std::size_t i = 0; i < a.Length(); ++i) {
-    if (fold(p[i]) != fold(q[i])) return false;
-  }
-  return true;
+  return ascii::EqualIgnoringCase(a.View(), b.View());
 }
 
 }  // namespace

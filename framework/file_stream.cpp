@@ -10,6 +10,7 @@
 #include <string>
 #include <system_error>
 
+#include "base/ascii.h"
 #include "framework/exceptions.h"
 #include "framework/streams.h"
 
@@ -72,7 +73,7 @@ std::string SystemName(const Text& fileName) {
 
 TFileStream::TFileStream(const Text& fileName, TFileMode mode) : fileName_(fileName) {
   // A zero byte would cut the name short and reach another file.
-  if (fileName.IsEmpty() || fileName.View().find('\0') != std::string_view::npos) {
+  if (fileName.IsEmpty() || ascii::HasZeroByte(fileName.View())) {
     RaiseOpenFailure(fileName, mode);
   }
   std::string name = SystemName(fileName);

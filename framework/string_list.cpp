@@ -3,30 +3,13 @@
 #include <algorithm>
 #include <string>
 
+#include "base/ascii.h"
 #include "framework/exceptions.h"
 
 namespace vrk {
 
-namespace {
-
-unsigned char FoldCase(char c) noexcept {
-  unsigned char u = static_cast<unsigned char>(c);
-  return (u >= 'a' && u <= 'z') ? static_cast<unsigned char>(u - 'a' + 'A') : u;
-}
-
-}  // namespace
-
 int TStringList::CompareLines(const Text& a, const Text& b) noexcept {
-  const char* p = a.c_str();
-  const char* q = b.c_str();
-  std::size_t common = std::min(a.Length(), b.Length());
-  for (std::size_t i = 0; i < common; ++i) {
-    unsigned char x = FoldCase(p[i]);
-    unsigned char y = FoldCase(q[i]);
-    if (x != y) return x < y ? -1 : 1;
-  }
-  if (a.Length() == b.Length()) return 0;
-  return a.Length() < b.Length() ? -1 : 1;
+  return ascii::CompareIgnoringCase(a.View(), b.View());
 }
 
 void TStringList::CheckIndex(int index, int limit) {

@@ -1,4 +1,5 @@
 // TNMHTTP::ParseURL: host, port and path of the current URL.
+#include "base/ascii.h"
 #include "framework/exceptions.h"
 #include "net/NMHttp.h"
 #include "platform/text_rules.h"
@@ -11,7 +12,7 @@ Text AsciiLower(const Text& text) {
   Text lower = text;
   char* bytes = lower.UniqueData();
   for (std::size_t i = 0; i < lower.Length(); ++i) {
-    if (bytes[i] >= 'A' && bytes[i] <= 'Z') bytes[i] = static_cast<char>(bytes[i] - 'A' + 'a');
+    bytes[i] = ascii::Lower(bytes[i]);
   }
   return lower;
 }

@@ -5,14 +5,13 @@
 #include <string>
 #include <string_view>
 
+#include "base/ascii.h"
 #include "net/sock_exceptions.h"
 #include "platform/text_rules.h"
 
 namespace vrk {
 
 namespace {
-
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // The first blank-separated word of a line in upper case, as far as it can be one of the
 // names looked for; a longer word comes back cut, so that it matches none of them and a
@@ -21,17 +20,9 @@ std::string FieldName(std::string_view line) {
   constexpr std::size_t kLongestName = sizeof "PROXY-CONNECTION:" - 1;
   std::string name;
   for (std::size_t i = 0; i < line.size() && line[i] != ' ' && i <= kLongestName; ++i) {
-    name += AsciiUpper(line[i]);
+    name += ascii::Upper(line[i]);
   }
   return name;
-}
-
-bool StartsWithUpper(std::string_view line, std::string_view upperPrefix) {
-  if (line.size() < upperPrefix.size()) return false;
-  for (std::size_t i = 0; i < upperPrefix.size(); ++i) {
-    if (AsciiUpper(line[i]) != upperPrefix[i]) return false;
-  }
-  return true;
 }
 
 // The line from a 0-based offset on; empty when the line is shorter.
@@ -51,21 +42,13 @@ std::string_view ValueFrom(const Text& line, std::size_t offset) {
 
 bool IsHeadEnd(const Text& line) { return line.IsEmpty() || line == "\n" || line == "\r\n"; }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view Trimmed(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
 // True when one of the comma-separated tokens is keep-alive, in any letter case.
 bool NamesKeepAlive(std::string_view value) {
   std::size_t start = 0;
   while (start <= value.size()) {
     std::size_t end = value.find(',', start);
     if (end == std::string_view::npos) end = value.size();
-    if (SameTextIgnoreCase(Text(Trimmed(value.substr(start, end - start))), "keep-alive")) return true;
+    if (ascii::EqualIgnoringCase(ascii::TrimBlanks(value.substr(start, end - start)), "keep-alive")) return true;
     start = end + 1;
   }
   return false;
@@ -83,7 +66,7 @@ std::int32_t FirstDigitRun(std::string_view line, std::size_t offset) {
 
 // Digits alone, blanks around allowed, within 32 bits.
 std::optional<std::int32_t> DecimalValue(std::string_view text) {
-  text = Trimmed(text);
+  text = ascii::TrimBlanks(text);
   if (text.empty()) return std::nullopt;
   std::int64_t value = 0;
   for (char c : text) {
@@ -131,7 +114,7 @@ void TResponseHead::TakeField(const Text& line) {
   const std::string name = FieldName(line.View());
   // Any line that names the length takes part in the length rule, written with a blank
   // after the colon or not: a peer may read it either way.
-  if (StartsWithUpper(line.View(), kLengthName)) lengthValues_.emplace_back(ValueFrom(line, kLengthName.size()));
+  if (ascii::StartsIgnoringCase(line.View(), kLengthName)) lengthValues_.emplace_back(ValueFrom(line, kLengthName.size()));
   if (name == "SET-COOKIE:") {
     cookie_ = RequestSafeValue(After(line, 12));
   } else if (name == "LOCATION:") {

@@ -1,17 +1,14 @@
 #include "platform/files.h"
 
-#include <cstring>
 #include <vector>
+
+#include "base/ascii.h"
 
 namespace vrk {
 
 namespace {
 
-// The platform calls take zero-terminated names; a zero byte inside a name would
-// make them act on another, shorter name.
-bool UsableName(const Text& name) {
-  return std::memchr(name.c_str(), 0, name.Length()) == nullptr;
-}
+bool UsableName(const Text& name) { return !ascii::HasZeroByte(name.View()); }
 
 bool IsSeparator(char c) {
 #ifdef _WIN32

@@ -1,8 +1,8 @@
 #include "platform/ini_file.h"
 
-#include <cstring>
 #include <string>
 
+#include "base/ascii.h"
 #include "framework/exceptions.h"
 #include "platform/profile_values.h"
 #include "platform/text_rules.h"
@@ -16,10 +16,6 @@ constexpr DWORD kReadBufferSize = 2048;
 
 // The profile calls take zero-terminated names: a zero byte inside a text would
 // silently make it another, shorter name or value.
-bool HasZeroByte(const Text& text) {
-  return std::memchr(text.c_str(), 0, text.Length()) != nullptr;
-}
-
 // A profile line cannot hold a line break, and a key cannot hold "="; written anyway,
 // they would plant other keys or sections in the file.
 bool HasLineBreak(const Text& text) {
@@ -34,7 +30,7 @@ bool FitsOneLine(const Text& section, const Text& key, const Text& value) {
 
 // What the profile calls could not write faithfully is refused before they are called.
 bool Writable(const Text& section, const Text& key, const Text& value) {
-  return !HasZeroByte(section) && !HasZeroByte(key) && !HasZeroByte(value) &&
+  return !ascii::HasZeroByte(section.View()) && !ascii::HasZeroByte(key.View()) && !ascii::HasZeroByte(value.View()) &&
          FitsOneLine(section, key, value);
 }
 
@@ -56,7 +52,7 @@ int TIniFile::ReadInteger(const Text& section, const Text& key, int fallback) co
 }
 
 void TIniFile::WriteString(const Text& section, const Text& key, const Text& value) {
-  if (HasZeroByte(fileName_) || !Writable(section, key, value) ||
+  if (ascii::HasZeroByte(fileName_.View()) || !Writable(section, key, value) ||
       !WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), fileName_.c_str())) {
     RaiseUnwritable();
   }
@@ -68,7 +64,7 @@ void TIniFile::WriteStrings(const Text& section, const std::vector<IniValue>& va
     if (!Writable(section, entry.key, entry.value)) RaiseUnwritable();
     entries.push_back(ProfileValue{entry.key.c_str(), entry.value.c_str()});
   }
-  if (HasZeroByte(fileName_) || !WriteProfileValues(section.c_str(), entries, fileName_.c_str())) {
+  if (ascii::HasZeroByte(fileName_.View()) || !WriteProfileValues(section.c_str(), entries, fileName_.c_str())) {
     RaiseUnwritable();
   }
 }

@@ -1,9 +1,9 @@
 #include "platform/registry.h"
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 
+#include "base/ascii.h"
 #include "framework/exceptions.h"
 
 namespace vrk {
@@ -12,10 +12,6 @@ namespace {
 
 // The registry calls take zero-terminated names: a zero byte inside would make the
 // name a shorter one and read some other key or value.
-bool HasZeroByte(const Text& text) {
-  return std::memchr(text.c_str(), 0, text.Length()) != nullptr;
-}
-
 [[noreturn]] void FailedToGet(const Text& name) {
   throw ERegistryException(FormatText("Failed to get data for '%s'", {name}));
 }
@@ -30,7 +26,7 @@ TRegistry::~TRegistry() { CloseKey(); }
 
 bool TRegistry::OpenKey(const Text& key, bool /*canCreate*/) {
   CloseKey();
-  if (HasZeroByte(key)) return false;
+  if (ascii::HasZeroByte(key.View())) return false;
   HKEY opened = nullptr;
   if (RegOpenKeyExA(rootKey_, key.c_str(), 0, access_, &opened) != ERROR_SUCCESS) return false;
   currentKey_ = opened;
@@ -38,7 +34,7 @@ bool TRegistry::OpenKey(const Text& key, bool /*canCreate*/) {
 }
 
 int TRegistry::ReadInteger(const Text& name) {
-  if (currentKey_ == nullptr || HasZeroByte(name)) FailedToGet(name);
+  if (currentKey_ == nullptr || ascii::HasZeroByte(name.View())) FailedToGet(name);
   // Zeroed, so that a REG_DWORD stored with fewer than 4 bytes reads as those bytes only.
   BYTE data[4] = {};
   DWORD size = sizeof data;
@@ -53,7 +49,7 @@ int TRegistry::ReadInteger(const Text& name) {
 }
 
 Text TRegistry::ReadString(const Text& name) {
-  if (currentKey_ == nullptr || HasZeroByte(name)) return Text();
+  if (currentKey_ == nullptr || ascii::HasZeroByte(name.View())) return Text();
   DWORD size = 0;
   if (RegQueryValueExA(currentKey_, name.c_str(), nullptr, nullptr, nullptr, &size) !=
           ERROR_SUCCESS ||

@@ -4,22 +4,12 @@
 #include <cstdint>
 #include <optional>
 
+#include "base/ascii.h"
 #include "framework/exceptions.h"
 
 namespace vrk {
 
 namespace {
-
-char FoldAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 // The whole grammar of an integer text; nothing is accepted past the digits,
 // a zero byte included.
@@ -38,7 +28,7 @@ std::optional<int> ParseInteger(std::string_view s) {
     if (hexStart == s.size()) return std::nullopt;
     std::uint64_t value = 0;
     for (std::size_t j = hexStart; j < s.size(); ++j) {
-      int digit = HexDigit(s[j]);
+      int digit = ascii::HexDigitValue(s[j]);
       if (digit < 0) return std::nullopt;
       value = value * 16 + static_cast<std::uint64_t>(digit);
       if (value > 0xFFFFFFFFu) return std::nullopt;
@@ -68,13 +58,7 @@ std::optional<int> ParseInteger(std::string_view s) {
 bool SameBytes(const Text& a, const Text& b) noexcept { return a.View() == b.View(); }
 
 bool SameTextIgnoreCase(const Text& a, const Text& b) noexcept {
-  std::string_view x = a.View();
-  std::string_view y = b.View();
-  if (x.size() != y.size()) return false;
-  for (std::size_t i = 0; i < x.size(); ++i) {
-    if (FoldAscii(x[i]) != FoldAscii(y[i])) return false;
-  }
-  return true;
+  return ascii::EqualIgnoringCase(a.View(), b.View());
 }
 
 bool SameTextBounded(const Text& a, const Text& b, std::size_t positions) noexcept {
@@ -85,7 +69,7 @@ bool SameTextBounded(const Text& a, const Text& b, std::size_t positions) noexce
     bool yEnded = i >= y.size();
     // The end is a position of its own: it matches only the other text's end.
     if (xEnded || yEnded) return xEnded == yEnded;
-    if (FoldAscii(x[i]) != FoldAscii(y[i])) return false;
+    if (ascii::Upper(x[i]) != ascii::Upper(y[i])) return false;
   }
   return true;
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <new>
 
+#include "base/ascii.h"
 #include "framework/exceptions.h"
 #include "platform/pending_file.h"
 
@@ -20,14 +21,12 @@ class SpoolStorage final : public TextStorage {
   const Text boundFor;
 };
 
-bool HasZeroByte(const Text& text) { return text.LengthBeforeZero() != text.Length(); }
-
 }  // namespace
 
 TextSpool::TextSpool(Text& target, const Text& boundFor)
     : target_(target),
       boundFor_(boundFor),
-      memoryOnly_(boundFor.IsEmpty() || HasZeroByte(boundFor)) {
+      memoryOnly_(boundFor.IsEmpty() || ascii::HasZeroByte(boundFor.View())) {
   target_ = Text();
 }
 
