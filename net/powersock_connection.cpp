@@ -58,10 +58,9 @@ void TPowersock::Connect() {
   for (int retries = 0;; ++retries) {
     try {
       ResolveHost();
-    } catch (const ESockError& error) {
-      if (error.Message() == "Host Lookup Timed Out" || error.Message() == "Host Lookup Canceled") {
-        throw;
-      }
+    } catch (const ESockError&) {
+      // A lookup given up (timed out or canceled) ends the connect; a failed one may be retried.
+      if (TimedOut || CancelRequested) throw;
       RemoteAddress.sin_addr.s_addr = 0;
     }
     if (RemoteAddress.sin_addr.s_addr != 0) break;

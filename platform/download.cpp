@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/result_codes.h"
 #include "framework/exceptions.h"
 #include "platform/download_limits.h"
 #include "platform/download_watch.h"
@@ -25,14 +26,6 @@ Text OleErrorMessage(HRESULT code) {
   return Text(buffer, length);
 }
 
-#ifdef _WIN32
-namespace {
-HRESULT FromWin32(DWORD error) {
-  return error == 0 ? E_FAIL : static_cast<HRESULT>(0x80070000u | (error & 0xFFFFu));
-}
-}  // namespace
-#endif
-
 void DownloadUrlToFile(const Text& url, const Text& target) {
 #ifndef _WIN32
   // The emulated service itself replaces the target only by a complete download.
@@ -47,7 +40,7 @@ void DownloadUrlToFile(const Text& url, const Text& target) {
   const HANDLE file =
       CreateFileBeside(target.c_str(), GENERIC_WRITE, 0, FILE_ATTRIBUTE_NORMAL, reserved);
   if (file == INVALID_HANDLE_VALUE) {
-    const HRESULT createError = FromWin32(GetLastError());
+    const HRESULT createError = result_codes::FromWin32Error(GetLastError());
     throw EOleSysError(OleErrorMessage(createError), createError);
   }
   CloseHandle(file);
@@ -64,7 +57,7 @@ void DownloadUrlToFile(const Text& url, const Text& target) {
     throw EOleSysError(OleErrorMessage(result), result);
   }
   if (!MoveFileExA(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    HRESULT moveError = FromWin32(GetLastError());
+    HRESULT moveError = result_codes::FromWin32Error(GetLastError());
     DeleteFileA(partial.c_str());
     throw EOleSysError(OleErrorMessage(moveError), moveError);
   }

@@ -5,6 +5,8 @@
 #include <cwctype>
 #include <string_view>
 
+#include "base/result_codes.h"
+
 namespace vrk {
 
 namespace {
@@ -42,17 +44,10 @@ std::optional<std::uint64_t> DecimalValue(std::wstring_view text) {
 
 }  // namespace
 
-HRESULT HttpStatusResult(DWORD status) {
-  if (status < 400) return S_OK;
-  if (status == 404 || status == 410) return INET_E_RESOURCE_NOT_FOUND;
-  if (status == 401 || status == 407) return INET_E_AUTHENTICATION_REQUIRED;
-  return INET_E_DOWNLOAD_FAILURE;
-}
-
 HRESULT DownloadWatch::Verdict(HRESULT serviceResult, const char* savedFile) const {
   if (tooManyRedirections_) return INET_E_REDIRECT_FAILED;
   if (FAILED(serviceResult)) return watchdog_.Fired() ? INET_E_CONNECTION_TIMEOUT : serviceResult;
-  if (const HRESULT byStatus = HttpStatusResult(status_); FAILED(byStatus)) return byStatus;
+  if (const HRESULT byStatus = result_codes::FromHttpStatus(static_cast<long>(status_)); FAILED(byStatus)) return byStatus;
   if (!promisedLength_) return S_OK;
   WIN32_FILE_ATTRIBUTE_DATA saved{};
   if (!GetFileAttributesExA(savedFile, GetFileExInfoStandard, &saved)) return INET_E_DOWNLOAD_FAILURE;

@@ -69,9 +69,6 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate {
   std::optional<std::uint64_t> promisedLength_;
 };
 
-// The failure code for an HTTP status of 400 or more (S_OK below 400).
-HRESULT HttpStatusResult(DWORD status);
-
 }  // namespace vrk
 
 #endif  // _WIN32
