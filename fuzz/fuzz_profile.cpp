@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/posix/profile_document.h"
+#include "platform/posix/kernel/profile_document.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view bytes(reinterpret_cast<const char*>(data), size);

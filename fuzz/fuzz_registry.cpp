@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/posix/registry_file.h"
+#include "platform/posix/registry/registry_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   auto document = vrk_posix::ParseRegistryFile(

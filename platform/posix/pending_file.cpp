@@ -1,8 +1,8 @@
 // Pending files on Linux: the replacement file of the emulation.
 #include "platform/pending_file.h"
 
-#include "platform/posix/paths.h"
-#include "platform/posix/replacement_file.h"
+#include "platform/posix/kernel/paths.h"
+#include "platform/posix/kernel/replacement_file.h"
 
 namespace vrk {
 

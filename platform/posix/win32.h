@@ -409,7 +409,7 @@ DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languag
                      DWORD size, void* arguments);
 
 // Windows Sockets 1.1 subset.
-#include "platform/posix/winsock.h"
+#include "platform/posix/sockets/sockets_api.h"
 
 // Locale-aware text comparison. The emulated user locale is the C/UTF-8 one: bytes compare
 // as unsigned values and NORM_IGNORECASE folds the ASCII letters only.

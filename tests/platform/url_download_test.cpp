@@ -15,7 +15,7 @@
 #include "tests/platform/scratch_folder.h"
 #include "tools/scripted_server/scripted_server.h"
 #ifndef _WIN32
-#include "platform/posix/download_limits.h"
+#include "platform/posix/urlmon/download_limits.h"
 #endif
 
 namespace {

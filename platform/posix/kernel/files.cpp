@@ -1,0 +1,128 @@
+// Current folder, attributes, renaming and deleting of files.
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "platform/posix/kernel/errno_map.h"
+#include "platform/posix/kernel/paths.h"
+#include "platform/posix/win32.h"
+
+namespace {
+
+BOOL Fail(int error) {
+  vrk::SetLastErrorFromErrno(error);
+  return FALSE;
+}
+
+// The name never replaces an existing one: where the kernel cannot refuse that for us,
+// a hard link refuses it for files, and a final check covers folders.
+int RenameWithoutReplacing(const std::string& from, const std::string& to) {
+#ifdef RENAME_NOREPLACE
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return -1;
+#endif
+  struct stat source {};
+  if (::lstat(from.c_str(), &source) != 0) return -1;
+  if (!S_ISDIR(source.st_mode)) {
+    if (::link(from.c_str(), to.c_str()) == 0) return ::unlink(from.c_str());
+    if (errno == EEXIST || errno == ENOENT || errno == ENOTDIR) return -1;
+  }
+  struct stat target {};
+  if (::lstat(to.c_str(), &target) == 0) {
+    errno = EEXIST;
+    return -1;
+  }
+  return ::rename(from.c_str(), to.c_str());
+}
+
+}  // namespace
+
+DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
+  std::string folder(256, '\0');
+  while (::getcwd(folder.data(), folder.size()) == nullptr) {
+    if (errno != ERANGE) {
+      vrk::SetLastErrorFromErrno(errno);
+      return 0;
+    }
+    folder.resize(folder.size() * 2);
+  }
+  folder.resize(std::strlen(folder.c_str()));
+  // Too small a buffer gets nothing; the result is then the size needed, terminator included.
+  if (buffer == nullptr || size <= folder.size()) return static_cast<DWORD>(folder.size() + 1);
+  std::memcpy(buffer, folder.c_str(), folder.size() + 1);
+  return static_cast<DWORD>(folder.size());
+}
+
+BOOL SetCurrentDirectoryA(LPCSTR path) {
+  if (path == nullptr) return Fail(EINVAL);
+  if (::chdir(vrk::PosixPath(path).c_str()) != 0) return Fail(errno);
+  return TRUE;
+}
+
+DWORD GetFileAttributesA(LPCSTR fileName) {
+  struct stat info {};
+  if (fileName == nullptr || ::stat(vrk::PosixPath(fileName).c_str(), &info) != 0) {
+    vrk::SetLastErrorFromErrno(fileName == nullptr ? EINVAL : errno);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  return S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+}
+
+DWORD GetFullPathNameA(LPCSTR fileName, DWORD size, LPSTR buffer, LPSTR* filePart) {
+  if (fileName == nullptr || *fileName == '\0') {
+    vrk::SetLastErrorFromErrno(EINVAL);
+    return 0;
+  }
+  std::string full = fileName;
+  if (full[0] != '/' && full[0] != '\\') {
+    char folder[MAX_PATH * 4];
+    if (::getcwd(folder, sizeof folder) == nullptr) return Fail(errno);
+    full = std::string(folder) + (folder[1] == '\0' ? "" : "/") + full;
+  }
+  // Too small a buffer gets nothing; the result is then the size needed, terminator included.
+  if (buffer == nullptr || size <= full.size()) return static_cast<DWORD>(full.size() + 1);
+  std::memcpy(buffer, full.c_str(), full.size() + 1);
+  if (filePart != nullptr) {
+    const std::size_t slash = full.find_last_of("/\\");
+    *filePart = slash + 1 < full.size() ? buffer + slash + 1 : nullptr;
+  }
+  return static_cast<DWORD>(full.size());
+}
+
+BOOL MoveFileA(LPCSTR existingName, LPCSTR newName) {
+  if (existingName == nullptr || newName == nullptr) return Fail(EINVAL);
+  const std::string from = vrk::PosixPath(existingName);
+  const std::string to = vrk::PosixPath(newName);
+  if (RenameWithoutReplacing(from, to) != 0) {
+    if (errno == EEXIST || errno == ENOTEMPTY) {
+      SetLastError(ERROR_ALREADY_EXISTS);
+      return FALSE;
+    }
+    return Fail(errno);
+  }
+  return TRUE;
+}
+
+BOOL DeleteFileA(LPCSTR fileName) {
+  if (fileName == nullptr) return Fail(EINVAL);
+  // unlink refuses a folder with EISDIR, which maps to access denied as on Windows.
+  if (::unlink(vrk::PosixPath(fileName).c_str()) != 0) return Fail(errno);
+  return TRUE;
+}
+
+BOOL MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags) {
+  if (!(flags & MOVEFILE_REPLACE_EXISTING)) return MoveFileA(existingName, newName);
+  if (existingName == nullptr || newName == nullptr) return Fail(EINVAL);
+  const std::string from = vrk::PosixPath(existingName);
+  const std::string to = vrk::PosixPath(newName);
+  struct stat target {};
+  // Windows replaces files only, never a folder.
+  if (::stat(to.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) return Fail(EISDIR);
+  if (::rename(from.c_str(), to.c_str()) != 0) return Fail(errno);
+  return TRUE;
+}

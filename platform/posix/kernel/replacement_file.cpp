@@ -1,0 +1,219 @@
+#include "platform/posix/kernel/replacement_file.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/posix/kernel/paths.h"
+
+namespace vrk_posix {
+
+namespace {
+
+// Writing onto a link must change the file it points at, not replace the link.
+std::string ResolvedTarget(const std::string& path) {
+  struct stat info {};
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+  char resolved[PATH_MAX];
+  if (::realpath(path.c_str(), resolved) == nullptr) return path;
+  return resolved;
+}
+
+std::string BaseOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A fresh name beside the target; it starts with a dot so that listings skip it.
+std::string TemporaryName(const std::string& target) {
+  static std::atomic<unsigned> counter{0};
+  const std::string folder = vrk::FolderOf(target);
+  return (folder == "/" ? "" : folder) + "/." + BaseOf(target) + "." + std::to_string(::getpid()) +
+         "-" + std::to_string(counter.fetch_add(1) ^ static_cast<unsigned>(std::time(nullptr))) +
+         ".tmp";
+}
+
+int CreateNamed(const std::string& target, std::string& name) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = TemporaryName(target);
+    const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
+// True where the file system has no unnamed files (or the kernel does not know them).
+bool NoUnnamedFiles(int error) {
+  return error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOSYS;
+}
+
+void SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+std::size_t PageSize() {
+  static const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  return page;
+}
+
+// Room mapped at a time: remappings stay few, and address space costs nothing here.
+constexpr std::size_t kFirstMapping = std::size_t{64} << 20;
+
+}  // namespace
+
+ReplacementFile::ReplacementFile(const std::string& target, ReplacementOptions options)
+    : target_(ResolvedTarget(target)), options_(options) {
+  if (target_.empty() || target_.back() == '/') {
+    Fail(target_.empty() ? ENOENT : EISDIR);
+    return;
+  }
+  struct stat existing {};
+  const bool exists = ::stat(target_.c_str(), &existing) == 0;
+  if (!exists && errno != ENOENT && errno != ENOTDIR) {
+    Fail(errno);
+    return;
+  }
+  // Found out now rather than after the whole transfer.
+  if (exists && (!S_ISREG(existing.st_mode) || ::access(target_.c_str(), W_OK) != 0)) {
+    Fail(EACCES);
+    return;
+  }
+  const std::string folder = vrk::FolderOf(target_);
+  fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
+  if (fd_ < 0 && NoUnnamedFiles(errno) && !options_.readable) fd_ = CreateNamed(target_, temporary_);
+  if (fd_ < 0) {
+    // A missing folder is a missing path, not a missing file.
+    Fail(errno == ENOENT ? ENOTDIR : errno);
+    return;
+  }
+  if (!exists) return;
+  if (::fchmod(fd_, existing.st_mode & 07777) != 0) Fail(errno);
+  // Only a privileged writer can hand the file back to its owner; others already own it.
+  if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid()) {
+    [[maybe_unused]] const int ignored = ::fchown(fd_, existing.st_uid, existing.st_gid);
+  }
+}
+
+ReplacementFile::~ReplacementFile() {
+  Unmap();
+  if (fd_ >= 0) ::close(fd_);
+  if (!committed_ && !temporary_.empty()) ::unlink(temporary_.c_str());
+}
+
+bool ReplacementFile::Fail(int error) {
+  if (error_ == 0) error_ = error;
+  return false;
+}
+
+void ReplacementFile::Unmap() {
+  if (map_ != nullptr) ::munmap(map_, mapped_);
+  map_ = nullptr;
+  mapped_ = 0;
+}
+
+bool ReplacementFile::Write(const char* data, std::size_t size) {
+  if (fd_ < 0 || error_ != 0) return false;
+  static const char zero = 0;
+  // A readable file keeps a zero byte after its bytes, each write putting it one further.
+  iovec pieces[2] = {{const_cast<char*>(data), size}, {const_cast<char*>(&zero), 1}};
+  const int count = options_.readable ? 2 : 1;
+  std::size_t done = 0;
+  const std::size_t total = size + (options_.readable ? 1 : 0);
+  while (done < total) {
+    iovec rest[2];
+    int used = 0;
+    std::size_t skip = done;
+    for (int i = 0; i < count; ++i) {
+      if (skip >= pieces[i].iov_len) {
+        skip -= pieces[i].iov_len;
+        continue;
+      }
+      rest[used].iov_base = static_cast<char*>(pieces[i].iov_base) + skip;
+      rest[used].iov_len = pieces[i].iov_len - skip;
+      skip = 0;
+      ++used;
+    }
+    const ssize_t put = ::pwritev(fd_, rest, used, static_cast<off_t>(length_ + done));
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return Fail(errno);
+    }
+    if (put == 0) return Fail(ENOSPC);
+    done += static_cast<std::size_t>(put);
+  }
+  length_ += size;
+  return true;
+}
+
+const char* ReplacementFile::Bytes() {
+  if (!options_.readable || fd_ < 0 || error_ != 0) return nullptr;
+  // The mapping may reach past the file's end: only the bytes and the zero are ever read.
+  if (length_ + 1 > mapped_) {
+    const std::size_t page = PageSize();
+    std::size_t size = mapped_ == 0 ? kFirstMapping : mapped_ * 2;
+    if (size < 2 * (length_ + 1)) size = 2 * (length_ + 1);
+    size = (size + page - 1) / page * page;
+    void* fresh = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd_, 0);
+    if (fresh == MAP_FAILED) return nullptr;
+    Unmap();
+    map_ = static_cast<char*>(fresh);
+    mapped_ = size;
+  }
+  return map_;
+}
+
+bool ReplacementFile::Commit(std::size_t length, const std::string& target) {
+  if (fd_ < 0 || error_ != 0 || committed_) return false;
+  Unmap();
+  if (length > length_) length = length_;
+  if ((options_.readable || length != length_) && ::ftruncate(fd_, static_cast<off_t>(length)) != 0) {
+    return Fail(errno);
+  }
+  if (options_.durable && ::fsync(fd_) != 0) return Fail(errno);
+  const std::string name = target.empty() ? target_ : ResolvedTarget(target);
+  if (!GiveName(name)) return false;
+  committed_ = true;
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0 && options_.durable) return Fail(errno);
+  if (options_.durable) SyncFolder(vrk::FolderOf(name));
+  return true;
+}
+
+bool ReplacementFile::GiveName(const std::string& target) {
+  if (!temporary_.empty()) {
+    if (::rename(temporary_.c_str(), target.c_str()) != 0) return Fail(errno);
+    temporary_.clear();
+    return true;
+  }
+  const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+  // A new name is taken at once; an existing file is replaced through a passing name.
+  if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+  if (errno != EEXIST) return Fail(errno);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string passing = TemporaryName(target);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, passing.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+      if (errno == EEXIST) continue;
+      return Fail(errno);
+    }
+    if (::rename(passing.c_str(), target.c_str()) == 0) return true;
+    const int error = errno;
+    ::unlink(passing.c_str());
+    return Fail(error);
+  }
+  return Fail(EEXIST);
+}
+
+}  // namespace vrk_posix

@@ -1,0 +1,112 @@
+// The key tree of the emulated registry and the name rules it compares by.
+#include <cstdint>
+
+#include "platform/posix/registry/registry_file.h"
+
+namespace vrk_posix {
+
+namespace {
+
+char FoldedChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+void AppendUtf8(std::string& out, std::uint32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+constexpr std::uint32_t kReplacementCharacter = 0xFFFD;
+
+}  // namespace
+
+std::string FoldedName(std::string_view name) {
+  std::string folded(name);
+  for (char& c : folded) c = FoldedChar(c);
+  return folded;
+}
+
+std::optional<std::string> FoldedKeyPath(std::string_view path) {
+  while (!path.empty() && path.back() == '\\') path.remove_suffix(1);
+  if (path.empty()) return std::string();
+  if (path.front() == '\\') return std::nullopt;
+  // Windows skips empty steps between names: backslashes in a row count as one.
+  std::string folded;
+  for (char c : path) {
+    if (c != '\\' || folded.back() != '\\') folded += FoldedChar(c);
+  }
+  return folded;
+}
+
+RegistryDocument::RegistryDocument() { keys_[""]; }
+
+RegistryValues* RegistryDocument::AddKey(std::string_view path) {
+  const std::optional<std::string> folded = FoldedKeyPath(path);
+  if (!folded) return nullptr;
+  for (std::size_t slash = folded->find('\\'); slash != std::string::npos;
+       slash = folded->find('\\', slash + 1)) {
+    keys_[folded->substr(0, slash)];
+  }
+  return &keys_[*folded];
+}
+
+void RegistryDocument::DeleteKey(std::string_view path) {
+  const std::optional<std::string> folded = FoldedKeyPath(path);
+  if (!folded || folded->empty()) return;
+  keys_.erase(*folded);
+  // Keys such as "a b" sort between "a" and "a\b", so the subtree starts at its own prefix.
+  const std::string below = *folded + '\\';
+  for (auto it = keys_.lower_bound(below);
+       it != keys_.end() && it->first.compare(0, below.size(), below) == 0;) {
+    it = keys_.erase(it);
+  }
+}
+
+const RegistryValues* RegistryDocument::FindKey(std::string_view path) const {
+  const std::optional<std::string> folded = FoldedKeyPath(path);
+  if (!folded) return nullptr;
+  const auto found = keys_.find(*folded);
+  return found == keys_.end() ? nullptr : &found->second;
+}
+
+std::string DwordData(DWORD value) {
+  std::string bytes(4, '\0');
+  for (std::size_t i = 0; i < 4; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
+  return bytes;
+}
+
+std::string Utf8FromUtf16(std::string_view littleEndian) {
+  std::string out;
+  out.reserve(littleEndian.size());
+  const std::size_t units = littleEndian.size() / 2;
+  auto unitAt = [&](std::size_t i) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(littleEndian[2 * i])) |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(littleEndian[2 * i + 1])) << 8;
+  };
+  for (std::size_t i = 0; i < units; ++i) {
+    const std::uint32_t unit = unitAt(i);
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
+      const std::uint32_t low = unitAt(i + 1);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        ++i;
+        continue;
+      }
+    }
+    AppendUtf8(out, unit >= 0xD800 && unit <= 0xDFFF ? kReplacementCharacter : unit);
+  }
+  return out;
+}
+
+}  // namespace vrk_posix
