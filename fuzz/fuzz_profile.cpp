@@ -8,10 +8,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  auto document = vrk::ProfileDocument::Parse(bytes);
+  auto document = vrk_posix::ProfileDocument::Parse(bytes);
   if (document.Serialize() != bytes) std::abort();
   document.SetValue("Main", "Port", "3128");
-  auto edited = vrk::ProfileDocument::Parse(document.Serialize());
+  auto edited = vrk_posix::ProfileDocument::Parse(document.Serialize());
   auto section = edited.FindSection("Main");
   if (!section) std::abort();
   auto key = edited.FindKey(*section, "Port");

@@ -11,14 +11,15 @@ namespace {
 class PosixPendingFile final : public PendingFile {
  public:
   PosixPendingFile(const char* target, Options options)
-      : file_(PosixPath(target), vrk_posix::ReplacementOptions{options.readable, options.durable}) {}
+      : file_(vrk_posix::PosixPath(target),
+              vrk_posix::ReplacementOptions{options.readable, options.durable}) {}
 
   bool IsOpen() const { return file_.IsOpen(); }
   bool Append(const char* data, std::size_t length) override { return file_.Write(data, length); }
   std::size_t Length() const noexcept override { return file_.Length(); }
   const char* Bytes() override { return file_.Bytes(); }
   bool Commit(const char* target, std::size_t length) override {
-    return file_.Commit(length, PosixPath(target));
+    return file_.Commit(length, vrk_posix::PosixPath(target));
   }
 
  private:

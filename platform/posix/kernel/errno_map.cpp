@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-namespace vrk {
+namespace vrk_posix {
 
 namespace {
 // Codes the emulated header does not name because nothing above this layer looks at them.
@@ -57,4 +57,4 @@ DWORD Win32ErrorFromErrno(int error) noexcept {
 
 void SetLastErrorFromErrno(int error) noexcept { SetLastError(Win32ErrorFromErrno(error)); }
 
-}  // namespace vrk
+}  // namespace vrk_posix

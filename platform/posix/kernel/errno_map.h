@@ -3,10 +3,10 @@
 
 #include "platform/posix/win32.h"
 
-namespace vrk {
+namespace vrk_posix {
 
 DWORD Win32ErrorFromErrno(int error) noexcept;
 // Sets the thread's last error from an errno value.
 void SetLastErrorFromErrno(int error) noexcept;
 
-}  // namespace vrk
+}  // namespace vrk_posix

@@ -37,7 +37,7 @@ OpenFile* Lookup(HANDLE handle) {
 }
 
 HANDLE Failed(int error) {
-  vrk::SetLastErrorFromErrno(error);
+  vrk_posix::SetLastErrorFromErrno(error);
   return INVALID_HANDLE_VALUE;
 }
 
@@ -74,7 +74,7 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD access, DWORD /*shareMode*/, LPVOID /*
   flags |= needsWrite ? (canRead ? O_RDWR : O_WRONLY) : O_RDONLY;
   // No access asks only what the file is: a pipe must not wait here for its other end.
   if (access == 0 && disposition == OPEN_EXISTING) flags = O_PATH | O_CLOEXEC;
-  const std::string path = vrk::PosixPath(fileName);
+  const std::string path = vrk_posix::PosixPath(fileName);
   struct stat before {};
   const bool existed = ::stat(path.c_str(), &before) == 0;
   const int fd = ::open(path.c_str(), flags, 0666);
@@ -117,7 +117,7 @@ BOOL WriteFile(HANDLE handle, LPCVOID data, DWORD count, LPDWORD written, LPVOID
     if (put < 0) {
       if (errno == EINTR) continue;
       if (written) *written = done;
-      vrk::SetLastErrorFromErrno(errno);
+      vrk_posix::SetLastErrorFromErrno(errno);
       return FALSE;
     }
     done += static_cast<DWORD>(put);
@@ -149,7 +149,7 @@ BOOL ReadFile(HANDLE handle, LPVOID data, DWORD count, LPDWORD read, LPVOID /*ov
     if (got < 0) {
       if (errno == EINTR) continue;
       if (read) *read = done;
-      vrk::SetLastErrorFromErrno(errno);
+      vrk_posix::SetLastErrorFromErrno(errno);
       return FALSE;
     }
     done += static_cast<DWORD>(got);
@@ -189,7 +189,7 @@ BOOL CloseHandle(HANDLE handle) {
   const int result = ::close(file->fd);
   delete file;
   if (result != 0 && errno != EINTR) {
-    vrk::SetLastErrorFromErrno(errno);
+    vrk_posix::SetLastErrorFromErrno(errno);
     return FALSE;
   }
   return TRUE;

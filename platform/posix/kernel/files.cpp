@@ -15,7 +15,7 @@
 namespace {
 
 BOOL Fail(int error) {
-  vrk::SetLastErrorFromErrno(error);
+  vrk_posix::SetLastErrorFromErrno(error);
   return FALSE;
 }
 
@@ -46,7 +46,7 @@ DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
   std::string folder(256, '\0');
   while (::getcwd(folder.data(), folder.size()) == nullptr) {
     if (errno != ERANGE) {
-      vrk::SetLastErrorFromErrno(errno);
+      vrk_posix::SetLastErrorFromErrno(errno);
       return 0;
     }
     folder.resize(folder.size() * 2);
@@ -60,14 +60,14 @@ DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
 
 BOOL SetCurrentDirectoryA(LPCSTR path) {
   if (path == nullptr) return Fail(EINVAL);
-  if (::chdir(vrk::PosixPath(path).c_str()) != 0) return Fail(errno);
+  if (::chdir(vrk_posix::PosixPath(path).c_str()) != 0) return Fail(errno);
   return TRUE;
 }
 
 DWORD GetFileAttributesA(LPCSTR fileName) {
   struct stat info {};
-  if (fileName == nullptr || ::stat(vrk::PosixPath(fileName).c_str(), &info) != 0) {
-    vrk::SetLastErrorFromErrno(fileName == nullptr ? EINVAL : errno);
+  if (fileName == nullptr || ::stat(vrk_posix::PosixPath(fileName).c_str(), &info) != 0) {
+    vrk_posix::SetLastErrorFromErrno(fileName == nullptr ? EINVAL : errno);
     return INVALID_FILE_ATTRIBUTES;
   }
   return S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
@@ -75,7 +75,7 @@ DWORD GetFileAttributesA(LPCSTR fileName) {
 
 DWORD GetFullPathNameA(LPCSTR fileName, DWORD size, LPSTR buffer, LPSTR* filePart) {
   if (fileName == nullptr || *fileName == '\0') {
-    vrk::SetLastErrorFromErrno(EINVAL);
+    vrk_posix::SetLastErrorFromErrno(EINVAL);
     return 0;
   }
   std::string full = fileName;
@@ -96,8 +96,8 @@ DWORD GetFullPathNameA(LPCSTR fileName, DWORD size, LPSTR buffer, LPSTR* filePar
 
 BOOL MoveFileA(LPCSTR existingName, LPCSTR newName) {
   if (existingName == nullptr || newName == nullptr) return Fail(EINVAL);
-  const std::string from = vrk::PosixPath(existingName);
-  const std::string to = vrk::PosixPath(newName);
+  const std::string from = vrk_posix::PosixPath(existingName);
+  const std::string to = vrk_posix::PosixPath(newName);
   if (RenameWithoutReplacing(from, to) != 0) {
     if (errno == EEXIST || errno == ENOTEMPTY) {
       SetLastError(ERROR_ALREADY_EXISTS);
@@ -111,15 +111,15 @@ BOOL MoveFileA(LPCSTR existingName, LPCSTR newName) {
 BOOL DeleteFileA(LPCSTR fileName) {
   if (fileName == nullptr) return Fail(EINVAL);
   // unlink refuses a folder with EISDIR, which maps to access denied as on Windows.
-  if (::unlink(vrk::PosixPath(fileName).c_str()) != 0) return Fail(errno);
+  if (::unlink(vrk_posix::PosixPath(fileName).c_str()) != 0) return Fail(errno);
   return TRUE;
 }
 
 BOOL MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags) {
   if (!(flags & MOVEFILE_REPLACE_EXISTING)) return MoveFileA(existingName, newName);
   if (existingName == nullptr || newName == nullptr) return Fail(EINVAL);
-  const std::string from = vrk::PosixPath(existingName);
-  const std::string to = vrk::PosixPath(newName);
+  const std::string from = vrk_posix::PosixPath(existingName);
+  const std::string to = vrk_posix::PosixPath(newName);
   struct stat target {};
   // Windows replaces files only, never a folder.
   if (::stat(to.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) return Fail(EISDIR);

@@ -14,7 +14,7 @@
 
 #include "platform/posix/kernel/whole_file.h"
 
-namespace vrk {
+namespace vrk_posix {
 
 template <typename Document>
 class ParsedFiles {
@@ -83,4 +83,4 @@ class ParsedFiles {
   std::vector<Entry> entries_;  // the last one used first
 };
 
-}  // namespace vrk
+}  // namespace vrk_posix

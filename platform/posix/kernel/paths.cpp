@@ -1,6 +1,6 @@
 #include "platform/posix/kernel/paths.h"
 
-namespace vrk {
+namespace vrk_posix {
 
 std::string PosixPath(const char* name) {
   std::string path = name ? name : "";
@@ -17,4 +17,4 @@ std::string FolderOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
-}  // namespace vrk
+}  // namespace vrk_posix

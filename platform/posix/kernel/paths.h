@@ -3,7 +3,7 @@
 
 #include <string>
 
-namespace vrk {
+namespace vrk_posix {
 
 // "\" is a folder separator just like "/"; a null name gives the empty name.
 std::string PosixPath(const char* name);
@@ -11,4 +11,4 @@ std::string PosixPath(const char* name);
 // The folder part of a POSIX name: "." for a bare name, "/" for a name in the root.
 std::string FolderOf(const std::string& path);
 
-}  // namespace vrk
+}  // namespace vrk_posix

@@ -18,10 +18,10 @@
 
 namespace {
 
-using vrk::ProfileDocument;
+using vrk_posix::ProfileDocument;
 
-vrk::ParsedFiles<ProfileDocument>& Profiles() {
-  static vrk::ParsedFiles<ProfileDocument> files(
+vrk_posix::ParsedFiles<ProfileDocument>& Profiles() {
+  static vrk_posix::ParsedFiles<ProfileDocument> files(
       [](std::string&& bytes) { return ProfileDocument::Parse(std::move(bytes)); });
   return files;
 }
@@ -29,7 +29,7 @@ vrk::ParsedFiles<ProfileDocument>& Profiles() {
 // A file that is missing or cannot be read reads as an empty one.
 std::shared_ptr<const ProfileDocument> Load(LPCSTR fileName) {
   std::shared_ptr<const ProfileDocument> document;
-  if (Profiles().Get(vrk::PosixPath(fileName), document) != vrk::ReadOutcome::kRead) {
+  if (Profiles().Get(vrk_posix::PosixPath(fileName), document) != vrk_posix::ReadOutcome::kRead) {
     static const auto empty = std::make_shared<const ProfileDocument>();
     document = empty;
   }
@@ -102,18 +102,18 @@ BOOL Refused() {
 template <typename Edit>
 BOOL Change(LPCSTR section, LPCSTR fileName, Edit edit) {
   if (section == nullptr || fileName == nullptr || *fileName == '\0') return Refused();
-  const std::string path = vrk::PosixPath(fileName);
+  const std::string path = vrk_posix::PosixPath(fileName);
   std::shared_ptr<const ProfileDocument> current;
-  if (Profiles().Get(path, current) == vrk::ReadOutcome::kFailed) {
+  if (Profiles().Get(path, current) == vrk_posix::ReadOutcome::kFailed) {
     // A file we cannot read must not be replaced by one made of this write alone.
-    vrk::SetLastErrorFromErrno(errno);
+    vrk_posix::SetLastErrorFromErrno(errno);
     return FALSE;
   }
   ProfileDocument document = current ? *current : ProfileDocument();
   edit(document);
   const std::string_view before = current ? current->Serialize() : std::string_view();
   if (document.Serialize() == before) return TRUE;
-  const bool replaced = vrk::ReplaceWholeFile(path, document.Serialize());
+  const bool replaced = vrk_posix::ReplaceWholeFile(path, document.Serialize());
   Profiles().Forget(path);
   return replaced ? TRUE : FALSE;
 }
@@ -135,7 +135,7 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, 
   }
   if (header) {
     if (const std::optional<std::size_t> entry = document.FindKey(*header, key)) {
-      return CopyText(vrk::Unquoted(document.Lines()[*entry].value), buffer, size);
+      return CopyText(vrk_posix::Unquoted(document.Lines()[*entry].value), buffer, size);
     }
   }
   return CopyText(WithoutTrailingBlanks(defaultValue), buffer, size);

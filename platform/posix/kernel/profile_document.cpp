@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <set>
 
-namespace vrk {
+namespace vrk_posix {
 
 namespace {
 
@@ -252,4 +252,4 @@ void ProfileDocument::DeleteSection(std::string_view section) {
   Erase(ranges);
 }
 
-}  // namespace vrk
+}  // namespace vrk_posix

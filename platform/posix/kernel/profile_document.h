@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-namespace vrk {
+namespace vrk_posix {
 
 // A section header or an entry, as views into its document's bytes.
 struct ProfileLine {
@@ -97,4 +97,4 @@ std::string_view Unquoted(std::string_view value);
 // ASCII-only case folding, as profile names compare.
 bool SameName(std::string_view a, std::string_view b) noexcept;
 
-}  // namespace vrk
+}  // namespace vrk_posix

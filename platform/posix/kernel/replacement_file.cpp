@@ -35,7 +35,7 @@ std::string BaseOf(const std::string& path) {
 // A fresh name beside the target; it starts with a dot so that listings skip it.
 std::string TemporaryName(const std::string& target) {
   static std::atomic<unsigned> counter{0};
-  const std::string folder = vrk::FolderOf(target);
+  const std::string folder = FolderOf(target);
   return (folder == "/" ? "" : folder) + "/." + BaseOf(target) + "." + std::to_string(::getpid()) +
          "-" + std::to_string(counter.fetch_add(1) ^ static_cast<unsigned>(std::time(nullptr))) +
          ".tmp";
@@ -90,7 +90,7 @@ ReplacementFile::ReplacementFile(const std::string& target, ReplacementOptions o
     Fail(EACCES);
     return;
   }
-  const std::string folder = vrk::FolderOf(target_);
+  const std::string folder = FolderOf(target_);
   fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
   if (fd_ < 0 && NoUnnamedFiles(errno) && !options_.readable) fd_ = CreateNamed(target_, temporary_);
   if (fd_ < 0) {
@@ -188,7 +188,7 @@ bool ReplacementFile::Commit(std::size_t length, const std::string& target) {
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0 && options_.durable) return Fail(errno);
-  if (options_.durable) SyncFolder(vrk::FolderOf(name));
+  if (options_.durable) SyncFolder(FolderOf(name));
   return true;
 }
 

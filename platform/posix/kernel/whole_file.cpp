@@ -9,7 +9,7 @@
 #include "platform/posix/kernel/errno_map.h"
 #include "platform/posix/kernel/replacement_file.h"
 
-namespace vrk {
+namespace vrk_posix {
 
 namespace {
 
@@ -77,4 +77,4 @@ bool ReplaceWholeFile(const std::string& path, std::string_view bytes) {
   return false;
 }
 
-}  // namespace vrk
+}  // namespace vrk_posix

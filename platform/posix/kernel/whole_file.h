@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace vrk {
+namespace vrk_posix {
 
 enum class ReadOutcome { kRead, kMissing, kFailed };
 
@@ -38,4 +38,4 @@ ReadOutcome ReadRegularFile(const std::string& path, std::string& bytes, FileIde
 // behind on failure.
 bool ReplaceWholeFile(const std::string& path, std::string_view bytes);
 
-}  // namespace vrk
+}  // namespace vrk_posix

@@ -35,8 +35,8 @@ HandleTable& Handles() {
 
 bool IsCurrentUser(HKEY key) { return key == HKEY_CURRENT_USER; }
 
-vrk::ParsedFiles<RegistryDocument>& RegistryFiles() {
-  static vrk::ParsedFiles<RegistryDocument> files(
+vrk_posix::ParsedFiles<RegistryDocument>& RegistryFiles() {
+  static vrk_posix::ParsedFiles<RegistryDocument> files(
       [](std::string&& bytes) { return vrk_posix::ParseRegistryFile(bytes); });
   return files;
 }
@@ -45,15 +45,15 @@ vrk::ParsedFiles<RegistryDocument>& RegistryFiles() {
 // something that is not a regular file).
 LONG LoadDocument(std::shared_ptr<const RegistryDocument>& document) {
   const std::string path = vrk_posix::RegistryFilePath();
-  const vrk::ReadOutcome outcome =
-      path.empty() ? vrk::ReadOutcome::kMissing : RegistryFiles().Get(path, document);
+  const vrk_posix::ReadOutcome outcome =
+      path.empty() ? vrk_posix::ReadOutcome::kMissing : RegistryFiles().Get(path, document);
   switch (outcome) {
-    case vrk::ReadOutcome::kRead:
+    case vrk_posix::ReadOutcome::kRead:
       return ERROR_SUCCESS;
-    case vrk::ReadOutcome::kMissing:
+    case vrk_posix::ReadOutcome::kMissing:
       document = std::make_shared<const RegistryDocument>(vrk_posix::EnvironmentRegistry());
       return ERROR_SUCCESS;
-    case vrk::ReadOutcome::kFailed:
+    case vrk_posix::ReadOutcome::kFailed:
       break;
   }
   return ERROR_ACCESS_DENIED;

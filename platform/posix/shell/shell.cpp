@@ -203,8 +203,8 @@ HINSTANCE ShellExecuteA(HWND, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCST
   if (!IsOpenVerb(verb)) return Outcome(kNoAssociation);
   if (file == nullptr || *file == '\0') return Outcome(ERROR_FILE_NOT_FOUND);
 
-  const std::string folder = directory != nullptr ? vrk::PosixPath(directory) : std::string();
-  std::string path = vrk::PosixPath(file);
+  const std::string folder = directory != nullptr ? vrk_posix::PosixPath(directory) : std::string();
+  std::string path = vrk_posix::PosixPath(file);
   if (path.front() != '/' && !folder.empty()) path = folder + "/" + path;
   std::error_code failed;
   const std::filesystem::path absolute = std::filesystem::absolute(path, failed);

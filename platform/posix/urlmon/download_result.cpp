@@ -18,7 +18,7 @@ HRESULT HttpStatusResult(long status) {
 }
 
 HRESULT FileErrorResult(int error) {
-  const DWORD code = vrk::Win32ErrorFromErrno(error);
+  const DWORD code = vrk_posix::Win32ErrorFromErrno(error);
   return code == 0 ? E_FAIL : static_cast<HRESULT>(0x80070000u | (code & 0xFFFFu));
 }
 

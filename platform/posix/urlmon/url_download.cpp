@@ -121,7 +121,7 @@ HRESULT URLDownloadToFileA(LPUNKNOWN, LPCSTR url, LPCSTR fileName, DWORD,
   const vrk_posix::CurlLibrary* curl = vrk_posix::Curl();
   if (curl == nullptr) return E_FAIL;
 
-  vrk_posix::ReplacementFile file(vrk::PosixPath(fileName));
+  vrk_posix::ReplacementFile file(vrk_posix::PosixPath(fileName));
   if (!file.IsOpen()) return vrk_posix::FileErrorResult(file.Error());
   const HRESULT result = vrk_posix::Transfer(*curl, fetch, file);
   if (FAILED(result)) return result;
