@@ -2,19 +2,13 @@
 // thread that created them.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/posix/win32.h"
 
 namespace vrk_posix {
-
-struct WindowClass {
-  std::string name;
-  WNDPROC proc = nullptr;
-  int windowExtra = 0;
-  HINSTANCE instance = nullptr;
-};
 
 struct Window {
   HWND handle = nullptr;
@@ -42,5 +36,14 @@ Window* FindWindowEntry(HWND handle);
 
 // The thread that owns a window; safe to call from any thread.
 bool WindowThread(HWND handle, DWORD* threadId);
+
+// Gives the window its handle and enters it. Null when its parent is none of null,
+// HWND_MESSAGE or a live window.
+HWND AddWindow(std::unique_ptr<Window> entry);
+
+void RemoveWindow(HWND handle);
+
+// The windows whose parent is `parent`, newest first, as z-order runs.
+std::vector<HWND> ChildrenOf(HWND parent);
 
 }  // namespace vrk_posix
