@@ -17,21 +17,10 @@ namespace vrk {
 
 class TExStringList;
 
-// The kind of the current request, one byte.
+// The kind of the current request, one byte: 0 to 12 in this order.
 enum CmdType : std::uint8_t {
-  ctGet = 0,
-  ctOptions = 1,
-  ctHead = 2,
-  ctPost = 3,
-  ctPut = 4,
-  ctPatch = 5,
-  ctCopy = 6,
-  ctMove = 7,
-  ctDelete = 8,
-  ctLink = 9,
-  ctUnlink = 10,
-  ctTrace = 11,
-  ctOther = 12,
+  ctGet, ctOptions, ctHead, ctPost, ctPut, ctPatch, ctCopy,
+  ctMove, ctDelete, ctLink, ctUnlink, ctTrace, ctOther,
 };
 
 // The request word with its trailing blank; empty for ctOther, which has no request line.
