@@ -5,6 +5,8 @@
 // same spelling stay distinct symbols.
 #pragma once
 
+#include "platform/posix/win32_types.h"
+
 // A translation unit that already speaks POSIX sockets (a library header may bring them)
 // gets no Winsock names: the two sets cannot meet. Such a unit must not use Winsock.
 #if !defined(_SYS_SOCKET_H) && !defined(_NETINET_IN_H) && !defined(_NETDB_H)
