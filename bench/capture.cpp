@@ -15,9 +15,9 @@
 
 namespace {
 
-using vrk::testing::ConnectionPlan;
-using vrk::testing::Script;
-using vrk::testing::ScriptedServer;
+using vrk_test::ConnectionPlan;
+using vrk_test::Script;
+using vrk_test::ScriptedServer;
 
 constexpr std::uint64_t kBytes = 1ull << 30;
 

@@ -5,8 +5,6 @@
 // Usage: bench_fetch PATH_TO_VRK PATH_TO_HTTP_FIXTURE [SMALL_RUNS] [BIG_RUNS]
 // With more than one big run (default one) each client's fastest run and largest peak count:
 // writing 1 GiB to disk varies much from run to run.
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +17,7 @@
 
 #include "bench/child_run.h"
 #include "bench/served_text.h"
+#include "tests/support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 using vrk::bench::ChildResult;
@@ -198,21 +197,11 @@ int main(int argc, char** argv) {
   const int bigRuns = argc > 4 ? std::clamp(std::atoi(argv[4]), 1, 10) : 1;
   const std::string vrk = fs::absolute(argv[1]).string();
   const std::string fixture = fs::absolute(argv[2]).string();
-  vrk::bench::PrepareToRunChildren();
-
-  std::string pattern = (fs::temp_directory_path() / "vrk_bench_fetch.XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    std::perror("bench_fetch: mkdtemp");
-    return 2;
-  }
-  const fs::path work = pattern;
-  int result = 2;
   try {
-    result = Measure(vrk, fixture, smallRuns, bigRuns, work);
+    vrk_test::ScratchFolder work("vrk_bench_fetch.");
+    return Measure(vrk, fixture, smallRuns, bigRuns, work.Path());
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "bench_fetch: %s\n", failure.what());
+    return 2;
   }
-  std::error_code ignored;
-  fs::remove_all(work, ignored);
-  return result;
 }

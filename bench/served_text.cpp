@@ -1,6 +1,7 @@
 #include "bench/served_text.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 
@@ -23,9 +24,22 @@ bool WriteText(const std::filesystem::path& path, std::uintmax_t size) {
   return static_cast<bool>(out.flush());
 }
 
+namespace {
+
+// Any free port; the first line it prints names it.
+vrk_test::ChildOptions Serving(const std::filesystem::path& folder) {
+  vrk_test::ChildOptions options;
+  options.arguments = {folder.string(), "0", "--ignore-stdin"};
+  options.input = vrk_test::Stream::kNull;
+  options.output = vrk_test::Stream::kPipe;
+  return options;
+}
+
+}  // namespace
+
 ServedFolder::ServedFolder(const std::string& fixture, const std::filesystem::path& folder)
-    : server_({fixture, folder.string(), "0", "--ignore-stdin"}, 30) {
-  const std::string& line = server_.FirstLine();
+    : server_(fixture, Serving(folder)) {
+  const std::string line = server_.ReadLine(std::chrono::seconds(30));
   if (server_.Running() && line.rfind("PORT ", 0) == 0) {
     base_ = "http://127.0.0.1:" + line.substr(5) + "/";
   }

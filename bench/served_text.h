@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "bench/child_run.h"
+#include "tests/support/child_process.h"
 
 namespace vrk::bench {
 
@@ -21,7 +21,7 @@ class ServedFolder {
   void Stop() { server_.Stop(); }
 
  private:
-  Background server_;
+  vrk_test::ChildProcess server_;
   std::string base_;  // "http://127.0.0.1:PORT/"
 };
 

@@ -13,9 +13,9 @@
 namespace {
 
 using namespace std::chrono_literals;
-using vrk::testing::ConnectionPlan;
-using vrk::testing::Script;
-using vrk::testing::ScriptedServer;
+using vrk_test::ConnectionPlan;
+using vrk_test::Script;
+using vrk_test::ScriptedServer;
 
 constexpr std::int32_t kStallMs = 3000;
 

@@ -2,11 +2,6 @@
 // Usage: bench_startup PATH_TO_VRK [RUNS]
 // The two commands take turns, and medians are compared, so that a burst of other work on
 // the machine weighs on both alike and a few slow runs do not move the figure.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -14,33 +9,21 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "tests/support/child_process.h"
 
 namespace {
 
 class Command {
  public:
-  explicit Command(std::vector<std::string> words) : words_(std::move(words)) {
-    for (std::string& word : words_) argv_.push_back(word.data());
-    argv_.push_back(nullptr);
-    posix_spawn_file_actions_init(&actions_);
-    posix_spawn_file_actions_addopen(&actions_, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions_, 2, "/dev/null", O_WRONLY, 0);
+  explicit Command(std::vector<std::string> words) : program_(words[0]) {
+    options_.arguments.assign(words.begin() + 1, words.end());
+    options_.output = options_.error = vrk_test::Stream::kNull;
   }
-  ~Command() { posix_spawn_file_actions_destroy(&actions_); }
-  Command(const Command&) = delete;
-  Command& operator=(const Command&) = delete;
 
   // One run, start to end; its time is kept.
   void Run() {
     const auto start = std::chrono::steady_clock::now();
-    pid_t pid;
-    if (posix_spawn(&pid, argv_[0], &actions_, nullptr, argv_.data(), environ) != 0) {
-      std::perror("posix_spawn");
-      std::exit(1);
-    }
-    int status;
-    waitpid(pid, &status, 0);
+    vrk_test::ChildProcess(program_, options_).Wait(std::chrono::hours(1));
     const auto elapsed = std::chrono::steady_clock::now() - start;
     times_.push_back(std::chrono::duration<double, std::micro>(elapsed).count());
   }
@@ -51,9 +34,8 @@ class Command {
   }
 
  private:
-  std::vector<std::string> words_;
-  std::vector<char*> argv_;
-  posix_spawn_file_actions_t actions_;
+  std::string program_;
+  vrk_test::ChildOptions options_;
   std::vector<double> times_;
 };
 

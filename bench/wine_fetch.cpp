@@ -2,8 +2,6 @@
 // server: the text gathers in a file beside its target, so the 32-bit process stays small.
 // Goal: peak resident memory at most 256 MiB.
 // Usage: bench_wine_fetch PATH_TO_VRK_EXE PATH_TO_HTTP_FIXTURE PATH_TO_WINE_RUN [RUNS]
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +11,7 @@
 
 #include "bench/child_run.h"
 #include "bench/served_text.h"
+#include "tests/support/scratch_folder.h"
 
 namespace fs = std::filesystem;
 
@@ -70,20 +69,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int runs = argc > 4 ? std::clamp(std::atoi(argv[4]), 1, 10) : 1;
-  vrk::bench::PrepareToRunChildren();
-  std::string pattern = (fs::temp_directory_path() / "vrk_bench_wine.XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) {
-    std::perror("bench_wine_fetch: mkdtemp");
-    return 2;
-  }
-  int result = 2;
   try {
-    result = Measure(fs::absolute(argv[1]).string(), fs::absolute(argv[2]).string(),
-                     fs::absolute(argv[3]).string(), runs, pattern);
+    vrk_test::ScratchFolder work("vrk_bench_wine.");
+    return Measure(fs::absolute(argv[1]).string(), fs::absolute(argv[2]).string(),
+                   fs::absolute(argv[3]).string(), runs, work.Path());
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "bench_wine_fetch: %s\n", failure.what());
+    return 2;
   }
-  std::error_code ignored;
-  fs::remove_all(pattern, ignored);
-  return result;
 }

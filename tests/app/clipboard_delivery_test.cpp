@@ -9,13 +9,15 @@
 #include "app/text_delivery.h"
 #include "framework/exceptions.h"
 #include "platform/winapi.h"
+#include "tests/support/expect_throw.h"
+#include "tests/support/host.h"
 
 #ifndef _WIN32
 #include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include "tests/support/x_clipboard.h"
 #endif
 
 namespace vrk {
@@ -27,51 +29,12 @@ DeliveryParameters ToClipboard() { return DeliveryParameters{"x", "", {}}; }
 
 #ifndef _WIN32
 
-std::string ReadClipboard() {
-  std::string text;
-  FILE* reader = popen("timeout 10 xclip -o -selection clipboard 2>/dev/null", "r");
-  if (reader == nullptr) return text;
-  char buffer[4096];
-  std::size_t count;
-  while ((count = std::fread(buffer, 1, sizeof buffer, reader)) > 0) text.append(buffer, count);
-  pclose(reader);
-  return text;
-}
-
-bool XClipboardReachable() {
-  const char* display = std::getenv("DISPLAY");
-  return display != nullptr && *display != 0 &&
-         std::system("command -v xclip >/dev/null 2>&1") == 0;
-}
+std::string ReadClipboard() { return vrk_test::XClipboardText(); }
 
 #define REQUIRE_X_CLIPBOARD()                                                                 \
-  if (!XClipboardReachable())                                                                 \
+  if (!vrk_test::XClipboardReachable())                                                       \
   GTEST_SKIP() << "No X display with xclip: run under scripts/test.sh, which starts Xvfb, " \
                   "or set DISPLAY and install xclip"
-
-// Restores an environment variable when the test ends.
-class SavedVariable {
- public:
-  explicit SavedVariable(const char* name) : name_(name) {
-    const char* value = std::getenv(name);
-    if (value != nullptr) {
-      had_ = true;
-      value_ = value;
-    }
-  }
-  ~SavedVariable() {
-    if (had_) {
-      setenv(name_, value_.c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  bool had_ = false;
-  std::string value_;
-};
 
 // Copies from a forked process, whose output goes to a pipe; true when the pipe reaches its
 // end within 10 seconds of the process ending. The clipboard holder outlives the copying
@@ -123,18 +86,12 @@ TEST(ClipboardDelivery, TextLandsOnTheDesktopClipboardAndOutlivesTheCopier) {
 }
 
 TEST(ClipboardDelivery, NoReachableClipboardRaisesAClearError) {
-  SavedVariable display("DISPLAY");
-  SavedVariable wayland("WAYLAND_DISPLAY");
+  vrk_test::SavedVariables saved({"DISPLAY", "WAYLAND_DISPLAY"});
   unsetenv("DISPLAY");
   unsetenv("WAYLAND_DISPLAY");
   TMain form(nullptr);
-  try {
-    form.DeliverText("text", ToClipboard());
-    FAIL() << "a copy without any clipboard went unreported";
-  } catch (const Exception& error) {
-    EXPECT_STREQ(error.Message().c_str(),
-                 "Cannot copy the text to the clipboard: no clipboard can be reached");
-  }
+  EXPECT_THROW_MSG(form.DeliverText("text", ToClipboard()), Exception,
+                   "Cannot copy the text to the clipboard: no clipboard can be reached");
 }
 
 #else

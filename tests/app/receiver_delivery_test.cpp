@@ -9,29 +9,19 @@
 #include "app/settings.h"
 #include "app/text_delivery.h"
 #include "platform/winapi.h"
-#include "tests/app/built_executable.h"
-#include "tests/platform/scratch_folder.h"
-#include "tests/receiver_process.h"
+#include "tests/support/eventually.h"
+#include "tests/support/host.h"
+#include "tests/support/receiver_process.h"
+#include "tests/support/scratch_folder.h"
 
 namespace vrk {
 namespace {
 
-std::string ReceiverProgram() { return testing::WindowsPath(VRK_RECEIVER); }
-
-// Waits up to 10 seconds for the record to hold `expected`; returns what it last held.
-std::string AwaitRecord(const testing::ScratchFolder& folder, const std::string& expected) {
-  std::string record;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    record = folder.Get("record.txt");
-    if (record == expected) break;
-    Sleep(100);
-  }
-  return record;
-}
+std::string ReceiverProgram() { return vrk_test::NativePath(VRK_RECEIVER); }
 
 TEST(ReceiverDelivery, TextReachesTheOtherProgramsEditControl) {
-  testing::ScratchFolder folder;
-  testing::ReceiverProcess receiver(ReceiverProgram(), folder.Inside("record.txt"));
+  vrk_test::ScratchFolder folder;
+  vrk_test::ReceiverProcess receiver(ReceiverProgram(), folder.Inside("record.txt"));
   HWND window = receiver.Window();
   ASSERT_NE(window, nullptr) << "the receiver did not start: " << ReceiverProgram();
 
@@ -40,7 +30,8 @@ TEST(ReceiverDelivery, TextReachesTheOtherProgramsEditControl) {
   TMain form(nullptr);
   const std::string text = "Zitra jasno\r\n25 stupnu";
   form.DeliverText(text.c_str(), DeliveryParameters{"", "", {}});
-  EXPECT_EQ(AwaitRecord(folder, text), text);
+  vrk_test::Eventually([&] { return folder.Get("record.txt") == text; });
+  EXPECT_EQ(folder.Get("record.txt"), text);
 
   // Once the control holds other text, a later delivery finds no control and stays silent.
   form.DeliverText("again", DeliveryParameters{"", "", {}});

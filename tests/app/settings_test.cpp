@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/ini_file.h"
-#include "tests/platform/scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 namespace vrk {
 namespace {
@@ -13,7 +13,7 @@ class SettingsFile : public ::testing::Test {
   void Write(const std::string& bytes) { folder_.Put("vrk.ini", bytes); }
   Settings Read() { return ReadSettings(TIniFile(folder_.Inside("vrk.ini").c_str())); }
 
-  vrk::testing::ScratchFolder folder_;
+  vrk_test::ScratchFolder folder_;
 };
 
 TEST_F(SettingsFile, MissingFileGivesEveryDefault) {

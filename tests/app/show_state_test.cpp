@@ -4,19 +4,21 @@
 #ifdef _WIN32
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/winapi.h"
-#include "tests/app/built_executable.h"
+#include "tests/support/child_process.h"
 #include "tools/scripted_server/scripted_server.h"
 
 namespace {
 
-using vrk::testing::ConnectionPlan;
-using vrk::testing::HttpRequest;
-using vrk::testing::HttpResponse;
-using vrk::testing::ScriptedServer;
+using vrk_test::ConnectionPlan;
+using vrk_test::HttpRequest;
+using vrk_test::HttpResponse;
+using vrk_test::ScriptedServer;
 
 ScriptedServer& NotFoundServer() {
   static ScriptedServer server(
@@ -26,39 +28,14 @@ ScriptedServer& NotFoundServer() {
 
 class StartedTool {
  public:
-  explicit StartedTool(WORD showState) {
-    std::string line =
-        "\"" + vrk::testing::BuiltExecutable() + "\" " + NotFoundServer().Url("/none.txt");
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = showState;
-    started_ = CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                              &startup, &process_) != FALSE;
-  }
-  ~StartedTool() {
-    if (!started_) return;
-    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
-      TerminateProcess(process_.hProcess, 99);
-      WaitForSingleObject(process_.hProcess, 5000);
-    }
-    CloseHandle(process_.hThread);
-    CloseHandle(process_.hProcess);
-  }
-  StartedTool(const StartedTool&) = delete;
-  StartedTool& operator=(const StartedTool&) = delete;
+  explicit StartedTool(WORD showState) : process_(VRK_EXECUTABLE, Options(showState)) {}
 
-  bool Started() const { return started_; }
-  bool EndsWithin(DWORD milliseconds) const {
-    return WaitForSingleObject(process_.hProcess, milliseconds) == WAIT_OBJECT_0;
+  bool EndsWithin(DWORD milliseconds) {
+    return process_.Wait(std::chrono::milliseconds(milliseconds)).has_value();
   }
-  DWORD ExitCode() const {
-    DWORD code = 0;
-    GetExitCodeProcess(process_.hProcess, &code);
-    return code;
-  }
+  std::optional<int> ExitCode() { return process_.Wait(std::chrono::milliseconds(0)); }
   std::vector<HWND> MinimisedWindows() const {
-    Search search{process_.dwProcessId, {}};
+    Search search{static_cast<DWORD>(process_.Id()), {}};
     EnumWindows(CollectMinimised, reinterpret_cast<LPARAM>(&search));
     return search.found;
   }
@@ -76,34 +53,36 @@ class StartedTool {
     return TRUE;
   }
 
-  PROCESS_INFORMATION process_{};
-  bool started_ = false;
+  static vrk_test::ChildOptions Options(WORD showState) {
+    vrk_test::ChildOptions options = vrk_test::Arguments({NotFoundServer().Url("/none.txt")});
+    options.showState = showState;
+    return options;
+  }
+
+  vrk_test::ChildProcess process_;
 };
 
 TEST(ShowState, StartedMinimisedTheRunWaitsUntilRestored) {
   StartedTool tool(SW_SHOWMINNOACTIVE);
-  ASSERT_TRUE(tool.Started());
   EXPECT_FALSE(tool.EndsWithin(1000));
   const std::vector<HWND> minimised = tool.MinimisedWindows();
   ASSERT_EQ(minimised.size(), 1u);
   EXPECT_TRUE(IsWindowVisible(minimised[0]));  // the task bar entry the user restores
   ShowWindow(minimised[0], SW_RESTORE);
   ASSERT_TRUE(tool.EndsWithin(5000));
-  EXPECT_EQ(tool.ExitCode(), 0u);
+  EXPECT_EQ(tool.ExitCode(), 0);
 }
 
 TEST(ShowState, StartedMaximisedTheRunEndsAtOnce) {
   StartedTool tool(SW_SHOWMAXIMIZED);
-  ASSERT_TRUE(tool.Started());
   ASSERT_TRUE(tool.EndsWithin(5000));
-  EXPECT_EQ(tool.ExitCode(), 0u);
+  EXPECT_EQ(tool.ExitCode(), 0);
 }
 
 TEST(ShowState, StartedNormallyTheRunEndsAtOnce) {
   StartedTool tool(SW_SHOWNORMAL);
-  ASSERT_TRUE(tool.Started());
   ASSERT_TRUE(tool.EndsWithin(5000));
-  EXPECT_EQ(tool.ExitCode(), 0u);
+  EXPECT_EQ(tool.ExitCode(), 0);
 }
 
 }  // namespace

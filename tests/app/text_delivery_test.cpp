@@ -11,12 +11,13 @@
 #include "app/text_delivery.h"
 #include "framework/exceptions.h"
 #include "platform/winapi.h"
-#include "tests/platform/scratch_folder.h"
+#include "tests/support/expect_throw.h"
+#include "tests/support/scratch_folder.h"
 
 namespace vrk {
 namespace {
 
-using testing::ScratchFolder;
+using vrk_test::ScratchFolder;
 
 // A top-level window of this process, destroyed with its children at the end of the test.
 class TestWindow {
@@ -100,13 +101,8 @@ TEST(FileDelivery, UncreatableFileIsReportedWithItsNameAndChangesNothing) {
   for (const auto& [name, words] :
        {std::pair{Text(folder.Inside("missing/out.txt").c_str()), std::array<Text, 4>{}},
         std::pair{moje, std::array<Text, 4>{"data.txt", "", "", ""}}}) {
-    try {
-      DeliverToFile(name, words, "lost");
-      FAIL() << "no error for an uncreatable file";
-    } catch (const EFileCreateError& error) {
-      EXPECT_EQ(error.Message().ToStdString(),
-                "Cannot create file " + DeliveryFileName(name, words).ToStdString());
-    }
+    EXPECT_THROW_MSG(DeliverToFile(name, words, "lost"), EFileCreateError,
+                     "Cannot create file " + DeliveryFileName(name, words).ToStdString());
   }
   EXPECT_EQ(folder.Get("moje"), "earlier");
   EXPECT_EQ(folder.Names(), (std::set<std::string>{"moje", "moje data.txt"}));
@@ -150,12 +146,7 @@ TEST_F(DeliverTextTest, ModeWGoesToTheFileEvenWhenTheProgramRuns) {
 }
 
 TEST_F(DeliverTextTest, ModeWWithoutFileNameFailsWithRangeError) {
-  try {
-    form_.DeliverText("text", Parameters("W"));
-    FAIL() << "no error for an empty file name";
-  } catch (const ERangeError& error) {
-    EXPECT_STREQ(error.Message().c_str(), "Range check error");
-  }
+  EXPECT_THROW_MSG(form_.DeliverText("text", Parameters("W")), ERangeError, "Range check error");
 }
 
 }  // namespace

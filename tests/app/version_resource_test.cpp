@@ -9,14 +9,14 @@
 // Left out of the lean Windows headers.
 #include <winver.h>
 
-#include "tests/app/built_executable.h"
+#include "tests/support/host.h"
 
 namespace {
 
 class VersionResource : public ::testing::Test {
  protected:
   void SetUp() override {
-    const std::string path = vrk::testing::BuiltExecutable();
+    const std::string path = vrk_test::NativePath(VRK_EXECUTABLE);
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
     ASSERT_GT(size, 0u) << path;

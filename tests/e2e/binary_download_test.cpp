@@ -12,18 +12,13 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/eventually.h"
+#include "tests/support/host.h"
 #include "tools/scripted_server/scripted_server.h"
-#include "tests/under_wine.h"
-#include "folder_files.h"
 #include "vrk_runner.h"
 
 namespace vrk_test {
 namespace {
-
-using vrk::testing::ConnectionPlan;
-using vrk::testing::HttpRequest;
-using vrk::testing::HttpResponse;
-using vrk::testing::ScriptedServer;
 
 const std::string kBody = std::string("MZ\0\x01binary\r\n\xff", 13) + std::string(70000, 'b');
 const std::string kConnectionError = "Chyba připojení";
@@ -45,12 +40,9 @@ class BinaryDownload : public ::testing::Test {
     return folder_.Run(arguments, "", {"no_proxy=127.0.0.1,localhost", "NO_PROXY=127.0.0.1"});
   }
   std::string Url(const std::string& path) { return server_.Url(path); }
-  std::vector<std::string> Files() const { return FilesBesideTheTool(folder_); }
-  static bool WaitForFile(const std::string& path) {
-    for (int i = 0; i < 200 && !std::filesystem::exists(path); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    }
-    return std::filesystem::exists(path);
+  std::vector<std::string> Files() const { return folder_.FilesBesideTheTool(); }
+  bool Appears(const std::string& name) const {
+    return Eventually([&] { return folder_.Exists(name); });
   }
 
   ScriptedServer server_;
@@ -62,7 +54,7 @@ TEST_F(BinaryDownload, SavesTheBytesUnderTheThirdParameter) {
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(folder_.ReadFile("saved.bin"), kBody);
+  EXPECT_EQ(folder_.Get("saved.bin"), kBody);
   EXPECT_EQ(Files(), std::vector<std::string>{"saved.bin"});
 }
 
@@ -72,16 +64,16 @@ TEST_F(BinaryDownload, UrlWithoutSchemeIsFetchedOverHttp) {
   std::string bare = Url("/x.zip").substr(std::string("http://").size());
   RunResult run = Run({bare, "x", "x.zip"});
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(folder_.ReadFile("x.zip"), kBody);
+  EXPECT_EQ(folder_.Get("x.zip"), kBody);
 }
 #endif
 
 TEST_F(BinaryDownload, ExtSwapsTheDownloadInAndKeepsTheOldExecutable) {
-  folder_.WriteFile("tool.exe", "old program");
+  folder_.Put("tool.exe", "old program");
   RunResult run = Run({Url("/tool.dat"), "x", "tool.dat", "ext", "exe"});
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(folder_.ReadFile("tool.exe"), kBody);
-  EXPECT_EQ(folder_.ReadFile("tool.old"), "old program");
+  EXPECT_EQ(folder_.Get("tool.exe"), kBody);
+  EXPECT_EQ(folder_.Get("tool.old"), "old program");
   EXPECT_EQ(Files(), (std::vector<std::string>{"tool.exe", "tool.old"}));
 }
 
@@ -91,27 +83,27 @@ TEST_F(BinaryDownload, ExtWithoutAnOldExecutableJustRenames) {
 }
 
 TEST_F(BinaryDownload, SecondSwapWhileTheOldBackupExistsChangesNothing) {
-  folder_.WriteFile("tool.exe", "current");
-  folder_.WriteFile("tool.old", "older");
+  folder_.Put("tool.exe", "current");
+  folder_.Put("tool.old", "older");
   Run({Url("/tool.dat"), "x", "tool.dat", "ext", "exe"});
-  EXPECT_EQ(folder_.ReadFile("tool.exe"), "current");
-  EXPECT_EQ(folder_.ReadFile("tool.old"), "older");
-  EXPECT_EQ(folder_.ReadFile("tool.dat"), kBody);
+  EXPECT_EQ(folder_.Get("tool.exe"), "current");
+  EXPECT_EQ(folder_.Get("tool.old"), "older");
+  EXPECT_EQ(folder_.Get("tool.dat"), kBody);
 }
 
 TEST_F(BinaryDownload, ExtInCapitalsDoesNotSwap) {
-  folder_.WriteFile("tool.exe", "old program");
+  folder_.Put("tool.exe", "old program");
   Run({Url("/tool.dat"), "x", "tool.dat", "EXT", "exe"});
-  EXPECT_EQ(folder_.ReadFile("tool.exe"), "old program");
-  EXPECT_EQ(folder_.ReadFile("tool.dat"), kBody);
+  EXPECT_EQ(folder_.Get("tool.exe"), "old program");
+  EXPECT_EQ(folder_.Get("tool.dat"), kBody);
 }
 
 TEST_F(BinaryDownload, TargetStartingWithBackslashLandsInTheCurrentFolder) {
   ToolFolder work;
-  RunResult run = folder_.Run({Url("/tool.dat"), "x", "\\in-work.dat"}, work.Path(),
+  RunResult run = folder_.Run({Url("/tool.dat"), "x", "\\in-work.dat"}, work.Path().string(),
                               {"no_proxy=127.0.0.1"});
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(work.ReadFile("in-work.dat"), kBody);
+  EXPECT_EQ(work.Get("in-work.dat"), kBody);
   EXPECT_FALSE(folder_.Exists("in-work.dat"));
 }
 
@@ -124,14 +116,14 @@ TEST_F(BinaryDownload, EmptyOutputNameIsARangeErrorAndNothingIsFetched) {
 }
 
 TEST_F(BinaryDownload, NotFoundShowsTheConnectionErrorAndLeavesTheTargetAlone) {
-  folder_.WriteFile("tool.dat", "previous");
-  folder_.WriteFile("tool.exe", "old program");
+  folder_.Put("tool.dat", "previous");
+  folder_.Put("tool.exe", "old program");
   RunResult run = Run({Url("/missing.dat"), "x", "tool.dat", "ext", "exe", "runme"});
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, Box(kConnectionError, "OLE error 800C0005"));
-  EXPECT_EQ(folder_.ReadFile("tool.dat"), "previous");
-  EXPECT_EQ(folder_.ReadFile("tool.exe"), "old program");
+  EXPECT_EQ(folder_.Get("tool.dat"), "previous");
+  EXPECT_EQ(folder_.Get("tool.exe"), "old program");
   EXPECT_EQ(Files(), (std::vector<std::string>{"tool.dat", "tool.exe"}));
 }
 
@@ -141,39 +133,39 @@ TEST_F(BinaryDownload, RefusedConnectionShowsTheConnectionError) {
     ScriptedServer closed(ConnectionPlan::Http([](const HttpRequest&) { return HttpResponse::Text(200, ""); }));
     url = closed.Url("/tool.dat");
   }
-  folder_.WriteFile("tool.dat", "previous");
+  folder_.Put("tool.dat", "previous");
   RunResult run = Run({url, "x", "tool.dat"});
   // Wine's download service reports a refused connection as a failed download.
-  const char* code = vrk::testing::RunningUnderWine() ? "OLE error 800C0008" : "OLE error 800C0004";
+  const char* code = RunningUnderWine() ? "OLE error 800C0008" : "OLE error 800C0004";
   EXPECT_EQ(run.err, Box(kConnectionError, code));
-  EXPECT_EQ(folder_.ReadFile("tool.dat"), "previous");
+  EXPECT_EQ(folder_.Get("tool.dat"), "previous");
 }
 
 // Both start shell scripts and a stand-in for the desktop's opener, which are POSIX's.
 #ifndef _WIN32
 TEST_F(BinaryDownload, RunmeStartsAnExecutableResult) {
   // A download that replaces a file keeps its permissions, so the script stays executable.
-  folder_.WriteFile("script.dat", "");
-  chmod(folder_.File("script.dat").c_str(), 0755);
+  folder_.Put("script.dat", "");
+  chmod(folder_.Inside("script.dat").c_str(), 0755);
   RunResult run = Run({Url("/script.dat"), "x", "script.dat", "no", "no", "runme"});
   EXPECT_EQ(run.err, "");
-  EXPECT_TRUE(WaitForFile(folder_.File("ran.txt")));
+  EXPECT_TRUE(Appears("ran.txt"));
 }
 
 TEST_F(BinaryDownload, RunmeOpensOtherFilesWithTheAssociatedProgram) {
   // A stand-in for the desktop's opener records what it was asked to open.
   ToolFolder bin;
-  bin.WriteFile("xdg-open", "#!/bin/sh\necho \"$1\" > \"" + folder_.File("opened.txt") + "\"\n");
-  chmod(bin.File("xdg-open").c_str(), 0755);
-  std::string path = bin.Path() + ":" + (getenv("PATH") ? getenv("PATH") : "/usr/bin:/bin");
+  bin.Put("xdg-open", "#!/bin/sh\necho \"$1\" > \"" + folder_.Inside("opened.txt") + "\"\n");
+  chmod(bin.Inside("xdg-open").c_str(), 0755);
+  std::string path = bin.Path().string() + ":" + (getenv("PATH") ? getenv("PATH") : "/usr/bin:/bin");
   RunResult run = folder_.Run({Url("/tool.dat"), "x", "tool.dat", "ext", "exe", "runme"}, "",
                               {"PATH=" + path, "no_proxy=127.0.0.1"});
   EXPECT_EQ(run.err, "");
-  ASSERT_TRUE(WaitForFile(folder_.File("opened.txt")));
+  ASSERT_TRUE(Appears("opened.txt"));
   // After the swap the result is addressed with the fifth parameter's extension; a
   // downloaded file is no program here, so the desktop's opener gets it.
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(folder_.ReadFile("opened.txt"), folder_.File("tool.exe") + "\n");
+  EXPECT_EQ(folder_.Get("opened.txt"), folder_.Inside("tool.exe") + "\n");
 }
 #endif
 

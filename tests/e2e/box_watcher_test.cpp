@@ -8,7 +8,7 @@
 
 #include <string>
 
-namespace vrk::testing {
+namespace vrk_test {
 namespace {
 
 struct Shown {
@@ -59,6 +59,6 @@ TEST(BoxWatcher, EmptyTextsAndBoxesOneAfterAnotherAreEachRecordedOnce) {
 }
 
 }  // namespace
-}  // namespace vrk::testing
+}  // namespace vrk_test
 
 #endif

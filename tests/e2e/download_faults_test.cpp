@@ -1,7 +1,7 @@
 // Binary downloads that must end on their own and never harm a file: a connection reset in
 // the middle of the body, endless or long chains of redirections, a slow but steady server,
 // files of the user's beside the target named like the download's temporary ones.
-#include "tests/under_wine.h"
+#include "tests/support/host.h"
 
 #if !defined(_WIN32) || defined(VRK_HAVE_TEST_SERVER)
 
@@ -12,18 +12,12 @@
 #include <vector>
 
 #include "tools/scripted_server/scripted_server.h"
-#include "folder_files.h"
 #include "vrk_runner.h"
 
 namespace vrk_test {
 namespace {
 
 using namespace std::chrono_literals;
-using vrk::testing::ConnectionPlan;
-using vrk::testing::HttpRequest;
-using vrk::testing::HttpResponse;
-using vrk::testing::Script;
-using vrk::testing::ScriptedServer;
 
 const std::string kConnectionError = "Chyba připojení";
 // The tool's stall limit for these runs, instead of a minute.
@@ -37,7 +31,7 @@ class BinaryDownloadFaults : public ::testing::Test {
  protected:
   // Downloads the URL to tool.dat, which holds "previous" beforehand; the run's time in `took`.
   RunResult Download(const std::string& url, std::chrono::steady_clock::duration* took = nullptr) {
-    folder_.WriteFile("tool.dat", "previous");
+    folder_.Put("tool.dat", "previous");
     const auto start = std::chrono::steady_clock::now();
     RunResult run = folder_.Run({url, "x", "tool.dat"}, "",
                                 {"no_proxy=127.0.0.1,localhost", "NO_PROXY=127.0.0.1",
@@ -47,7 +41,7 @@ class BinaryDownloadFaults : public ::testing::Test {
     EXPECT_EQ(run.exitCode, 0);
     return run;
   }
-  std::vector<std::string> Files() const { return FilesBesideTheTool(folder_); }
+  std::vector<std::string> Files() const { return folder_.FilesBesideTheTool(); }
 
   ToolFolder folder_;
 };
@@ -59,9 +53,9 @@ TEST_F(BinaryDownloadFaults, ResetMidBodyEndsWithTheConnectionErrorWithinTheStal
   std::chrono::steady_clock::duration took{};
   RunResult run = Download(server.Url("/tool.dat"), &took);
   // Wine's service never notices the reset; only the stall limit ends it.
-  EXPECT_EQ(run.err, OleError(vrk::testing::RunningUnderWine() ? "800C000B" : "800C0008"));
+  EXPECT_EQ(run.err, OleError(RunningUnderWine() ? "800C000B" : "800C0008"));
   EXPECT_LT(took, kRunBound);
-  EXPECT_EQ(folder_.ReadFile("tool.dat"), "previous");
+  EXPECT_EQ(folder_.Get("tool.dat"), "previous");
   EXPECT_EQ(Files(), std::vector<std::string>{"tool.dat"});
 }
 
@@ -74,12 +68,12 @@ TEST_F(BinaryDownloadFaults, RedirectionLoopEndsWithTheConnectionErrorAfterTwent
   EXPECT_LT(took, kRunBound);
   // The first request and twenty redirections. Wine's service goes on following in the
   // background after the abort, until the tool ends.
-  if (vrk::testing::RunningUnderWine()) {
+  if (RunningUnderWine()) {
     EXPECT_GE(server.Requests().size(), 21u);
   } else {
     EXPECT_EQ(server.Requests().size(), 21u);
   }
-  EXPECT_EQ(folder_.ReadFile("tool.dat"), "previous");
+  EXPECT_EQ(folder_.Get("tool.dat"), "previous");
   EXPECT_EQ(Files(), std::vector<std::string>{"tool.dat"});
 }
 
@@ -92,7 +86,7 @@ TEST_F(BinaryDownloadFaults, TwentyRedirectionsAreFollowed) {
   }));
   RunResult run = Download(server.Url("/20.dat"));
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(folder_.ReadFile("tool.dat"), "arrived");
+  EXPECT_EQ(folder_.Get("tool.dat"), "arrived");
   EXPECT_EQ(server.Requests().size(), 21u);
 }
 
@@ -103,21 +97,21 @@ TEST_F(BinaryDownloadFaults, SlowButSteadyBodyOutlastsTheStallLimit) {
           .SendPieces(pieces, kStallLimit / 3)));
   RunResult run = Download(server.Url("/tool.dat"));
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(folder_.ReadFile("tool.dat"), std::string(600, 's'));
+  EXPECT_EQ(folder_.Get("tool.dat"), std::string(600, 's'));
 }
 
 TEST_F(BinaryDownloadFaults, FilesNamedLikeTheTemporaryOnesSurvive) {
   // The name downloads were once written to, and one of the kind they are written to now.
   const std::vector<std::string> users = {".tool.dat.1234-5.tmp", "tool.dat.vrk-download"};
-  for (const std::string& name : users) folder_.WriteFile(name, "the user's " + name);
+  for (const std::string& name : users) folder_.Put(name, "the user's " + name);
   ScriptedServer server(ConnectionPlan::Http([](const HttpRequest& request) {
     if (request.target == "/missing.dat") return HttpResponse::Text(404, "<html>not here</html>");
     return HttpResponse::Text(200, "downloaded");
   }));
   EXPECT_EQ(Download(server.Url("/missing.dat")).err, OleError("800C0005"));
   EXPECT_EQ(Download(server.Url("/tool.dat")).err, "");
-  EXPECT_EQ(folder_.ReadFile("tool.dat"), "downloaded");
-  for (const std::string& name : users) EXPECT_EQ(folder_.ReadFile(name), "the user's " + name);
+  EXPECT_EQ(folder_.Get("tool.dat"), "downloaded");
+  for (const std::string& name : users) EXPECT_EQ(folder_.Get(name), "the user's " + name);
   EXPECT_EQ(Files(), (std::vector<std::string>{users[0], "tool.dat", users[1]}));
 }
 

@@ -16,19 +16,12 @@
 #include <chrono>
 #include <thread>
 
-#include "folder_files.h"
 #include "small_disk.h"
 #include "tools/scripted_server/scripted_server.h"
 #include "vrk_runner.h"
 
 namespace vrk_test {
 namespace {
-
-using vrk::testing::ConnectionPlan;
-using vrk::testing::HttpRequest;
-using vrk::testing::HttpResponse;
-using vrk::testing::Script;
-using vrk::testing::ScriptedServer;
 
 constexpr std::size_t kMiB = std::size_t{1} << 20;
 
@@ -109,7 +102,7 @@ class FileFaults : public ::testing::Test {
 
 TEST_F(FileFaults, DiskFillingUpMidTextIsAWriteErrorThatKeepsEveryFile) {
   // The disk ends right where the first mapping of the spool ends.
-  SmallDisk disk(folder_.File("disk"), 64);
+  SmallDisk disk(folder_.Inside("disk"), 64);
   VRK_REQUIRE_MOUNTED(disk);
   PutTargetAndOld(disk.Path());
   RunResult run = Fetch(disk.Path(), 100 * kMiB, "out.txt");
@@ -122,7 +115,7 @@ TEST_F(FileFaults, DiskFillingUpMidTextIsAWriteErrorThatKeepsEveryFile) {
 }
 
 TEST_F(FileFaults, FullDiskAtTheStartFailsLargeAndSmallTextsAlike) {
-  SmallDisk disk(folder_.File("disk"), 8);
+  SmallDisk disk(folder_.Inside("disk"), 8);
   VRK_REQUIRE_MOUNTED(disk);
   PutTargetAndOld(disk.Path());
   disk.Fill();
@@ -136,7 +129,7 @@ TEST_F(FileFaults, FullDiskAtTheStartFailsLargeAndSmallTextsAlike) {
 }
 
 TEST_F(FileFaults, ZeroByteCutsASpooledTextWithoutRoomForASecondCopy) {
-  SmallDisk disk(folder_.File("disk"), 100);
+  SmallDisk disk(folder_.Inside("disk"), 100);
   VRK_REQUIRE_MOUNTED(disk);
   PutTargetAndOld(disk.Path());
   RunResult run = Fetch(disk.Path(), 60 * kMiB, "out.txt", 40 * kMiB);
@@ -151,7 +144,7 @@ TEST_F(FileFaults, FileSizeLimitIsAWriteErrorNotTheEndOfTheRun) {
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
   rlimit limited = saved;
   limited.rlim_cur = 10 * kMiB;  // as `ulimit -f 10240`, inherited by the tool
-  const std::string dir = folder_.File("limited");
+  const std::string dir = folder_.Inside("limited");
   std::filesystem::create_directory(dir);
   PutTargetAndOld(dir);
 
@@ -170,7 +163,7 @@ TEST_F(FileFaults, FileSizeLimitIsAWriteErrorNotTheEndOfTheRun) {
 }
 
 TEST_F(FileFaults, DevicesAndPipesAreWrittenIntoAndNeverRenamed) {
-  const std::string dir = folder_.File("special");
+  const std::string dir = folder_.Inside("special");
   std::filesystem::create_directory(dir);
   ASSERT_EQ(::mkfifo((dir + "/pipe").c_str(), 0600), 0);
   std::filesystem::create_symlink("/dev/null", dir + "/nul");
@@ -214,7 +207,7 @@ TEST_F(FileFaults, KilledRunsLeaveNothingBehind) {
     for (std::size_t i = 0; i < size; ++i) buffer[i] = PatternByte(offset + i);
   }).Stall();
   ScriptedServer server(ConnectionPlan::Repeating(stalled));
-  const std::string dir = folder_.File("killed");
+  const std::string dir = folder_.Inside("killed");
   std::filesystem::create_directory(dir);
   PutTargetAndOld(dir);
 

@@ -1,7 +1,7 @@
 // Hostile and unusual answers met by the tool's HTTP client as a user runs it: a head that
 // never ends, lengths that do not hold, values that would start a line of their own in the
 // next request, long chains of redirections. Each case checks every request's exact bytes.
-#include "tests/under_wine.h"
+#include "tests/support/host.h"
 
 #if !defined(_WIN32) || defined(VRK_HAVE_TEST_SERVER)
 
@@ -18,10 +18,6 @@
 
 namespace vrk_test {
 namespace {
-
-using vrk::testing::ConnectionPlan;
-using vrk::testing::Script;
-using vrk::testing::ScriptedServer;
 
 // The head of a GET that the tool sends straight to the server.
 std::string GetHead(const std::string& path, const std::string& cookie = "") {
@@ -85,7 +81,7 @@ TEST_F(HttpFaults, KeptAliveBodyIsCutOnlyByALengthThatHolds) {
     const std::string file = "out" + std::to_string(i) + ".txt";
     RunResult run = Fetch({Answer("HTTP/1.0 200 OK\r\nConnection: keep-alive\r\n" + lengths[i] + "\r\n0123456789")}, file);
     EXPECT_EQ(run.err, "");
-    EXPECT_EQ(folder_.ReadFile(file), "0123456789");
+    EXPECT_EQ(folder_.Get(file), "0123456789");
     EXPECT_EQ(Requests(), std::vector<std::string>{GetHead("/t.txt")});
   }
 }
@@ -96,7 +92,7 @@ TEST_F(HttpFaults, TransferCutShortDeliversNothing) {
   using namespace std::chrono_literals;
   const std::string cutShort = Box("VRK", "Connection closed before the whole response arrived.");
   // Wine reports a reset as a close, so there the cut is what tells.
-  const std::string reset = vrk::testing::RunningUnderWine() ? cutShort : Box("VRK", "10054:Connection reset by peer.");
+  const std::string reset = RunningUnderWine() ? cutShort : Box("VRK", "10054:Connection reset by peer.");
   const std::string head = "HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n";
   const std::string keptHead = "HTTP/1.0 200 OK\r\nConnection: keep-alive\r\nContent-Length: 100\r\n\r\n";
   const std::vector<std::pair<Script, std::string>> cases = {
@@ -110,12 +106,12 @@ TEST_F(HttpFaults, TransferCutShortDeliversNothing) {
     for (std::size_t i = 0; i < cases.size(); ++i) {
       SCOPED_TRACE(testing::Message() << "case " << i << (previous ? " over a previous file" : ""));
       const std::string file = "out" + std::to_string(i) + (previous ? "p" : "") + ".txt";
-      if (previous) folder_.WriteFile(file, "previous");
+      if (previous) folder_.Put(file, "previous");
       RunResult run = Fetch({cases[i].first}, file);
       EXPECT_EQ(run.err, cases[i].second);
       EXPECT_EQ(folder_.Exists(file), previous);
       if (previous) {
-        EXPECT_EQ(folder_.ReadFile(file), "previous");
+        EXPECT_EQ(folder_.Get(file), "previous");
       }
       EXPECT_FALSE(folder_.Exists(file.substr(0, file.size() - 4) + ".old"));
     }
@@ -127,7 +123,7 @@ TEST_F(HttpFaults, CarriageReturnInLocationOrCookieNeverReachesTheNextRequest) {
                          Answer("HTTP/1.0 200 OK\r\n\r\ndone")},
                         "out.txt");
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(folder_.ReadFile("out.txt"), "done");
+  EXPECT_EQ(folder_.Get("out.txt"), "done");
   EXPECT_EQ(Requests(), (std::vector<std::string>{GetHead("/t.txt"), GetHead("/a", "s=1")}));
 }
 
@@ -146,7 +142,7 @@ TEST_F(HttpFaults, TwentyRedirectionsAreFollowedAndTheTwentyFirstEndsTheCall) {
     RunResult run = Fetch(std::move(scripts), file);
     if (chain == 20) {
       EXPECT_EQ(run.err, "");
-      EXPECT_EQ(folder_.ReadFile(file), "end");
+      EXPECT_EQ(folder_.Get(file), "end");
     } else {
       EXPECT_EQ(run.err, Box("VRK", "Too many redirections."));
       EXPECT_FALSE(folder_.Exists(file));
@@ -162,7 +158,7 @@ TEST_F(HttpFaults, EmptyProgramNameShiftsNoParameter) {
   RunResult run = folder_.RunNamed("", {server_->Url("/t.txt"), "W", "out.txt"}, {"no_proxy=127.0.0.1"});
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(folder_.ReadFile("out.txt"), "text");
+  EXPECT_EQ(folder_.Get("out.txt"), "text");
   EXPECT_EQ(Requests(), std::vector<std::string>{GetHead("/t.txt")});
 }
 #endif

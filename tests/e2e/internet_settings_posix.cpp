@@ -1,6 +1,4 @@
 // On POSIX the tool reads the registry from an exported registry file named by VRK_REGISTRY.
-#ifndef _WIN32
-
 #include <cstdio>
 
 #include "internet_settings.h"
@@ -40,13 +38,11 @@ void InternetSettings::Set(const std::vector<RegistryValue>& values) {
     }
     file += "\r\n";
   }
-  folder_.WriteFile(kFileName, file);
+  folder_.Put(kFileName, file);
 }
 
 std::vector<std::string> InternetSettings::Environment() const {
-  return {"VRK_REGISTRY=" + folder_.File(kFileName)};
+  return {"VRK_REGISTRY=" + folder_.Inside(kFileName)};
 }
 
 }  // namespace vrk_test
-
-#endif

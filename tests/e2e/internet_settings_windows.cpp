@@ -1,7 +1,5 @@
 // On Windows the tool reads the registry of the (Wine) user the tests run as, so the
 // values are set there and those found before are put back.
-#ifdef _WIN32
-
 #include <windows.h>
 
 #include <stdexcept>
@@ -93,5 +91,3 @@ void InternetSettings::Set(const std::vector<RegistryValue>& values) {
 std::vector<std::string> InternetSettings::Environment() const { return {}; }
 
 }  // namespace vrk_test
-
-#endif

@@ -10,7 +10,6 @@
 #include <sys/stat.h>
 #endif
 
-#include "folder_files.h"
 #include "internet_settings.h"
 #include "vrk_runner.h"
 
@@ -31,7 +30,7 @@ class ProxyCommand : public ::testing::TestWithParam<const char*> {
     for (const std::string& entry : registry_.Environment()) env.push_back(entry);
     return folder_.Run({GetParam()}, "", env);
   }
-  std::string Settings() { return folder_.ReadFile("vrk.ini"); }
+  std::string Settings() { return folder_.Get("vrk.ini"); }
 
   ToolFolder folder_;
   InternetSettings registry_{folder_};
@@ -107,11 +106,11 @@ TEST_P(ProxyCommand, ServerThatIsNotTextIsReported) {
 }
 
 TEST_P(ProxyCommand, SettingsFileThatCannotBeWrittenIsReported) {
-  std::filesystem::create_directory(folder_.File("vrk.ini"));
+  std::filesystem::create_directory(folder_.Inside("vrk.ini"));
   Registry({Dword("ProxyEnable", 0)});
   RunResult run = Run();
   EXPECT_EQ(run.out, Box(kCaption, kProxyOff));
-  EXPECT_EQ(run.err, Box("VRK", "Unable to write to " + folder_.File("vrk.ini") + "."));
+  EXPECT_EQ(run.err, Box("VRK", "Unable to write to " + folder_.Inside("vrk.ini") + "."));
 }
 
 // Windows has no such fallback: its registry is always there.
@@ -130,7 +129,7 @@ TEST_P(ProxyCommand, WithoutRegistryFileTheEnvironmentProxyIsUsed) {
 
 TEST_P(ProxyCommand, RegistryFileThatIsNoRegularFileCountsAsNone) {
   // A FIFO nobody writes to: opening it for reading would wait for a writer for ever.
-  const std::string fifo = folder_.File("fifo.reg");
+  const std::string fifo = folder_.Inside("fifo.reg");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   RunResult run = Run({"VRK_REGISTRY=" + fifo});
   EXPECT_FALSE(run.timedOut);
@@ -139,7 +138,7 @@ TEST_P(ProxyCommand, RegistryFileThatIsNoRegularFileCountsAsNone) {
   EXPECT_EQ(run.out, Box(kCaption, kProxyOff));
   EXPECT_EQ(Settings(), "[Main]\r\nIP=\r\nPort=0\r\n");
   EXPECT_TRUE(std::filesystem::is_fifo(fifo));
-  EXPECT_EQ(FilesBesideTheTool(folder_), (std::vector<std::string>{"fifo.reg", "vrk.ini"}));
+  EXPECT_EQ(folder_.FilesBesideTheTool(), (std::vector<std::string>{"fifo.reg", "vrk.ini"}));
 }
 #endif
 
@@ -197,11 +196,11 @@ TEST(ProxyCommandAtOnce, TwoRunsLeaveOneRunsHostWithItsPort) {
       }
     }
     ASSERT_EQ(allowed.size(), 2u) << runs[0].out << runs[1].out;
-    std::string settings = folder.ReadFile("vrk.ini");
+    std::string settings = folder.Get("vrk.ini");
     std::erase(settings, '\r');
     EXPECT_TRUE(settings == allowed[0] || settings == allowed[1])
         << "pair " << pair << ":\n" << settings;
-    EXPECT_EQ(FilesBesideTheTool(folder), std::vector<std::string>{"vrk.ini"});
+    EXPECT_EQ(folder.FilesBesideTheTool(), std::vector<std::string>{"vrk.ini"});
   }
 }
 

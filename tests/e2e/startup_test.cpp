@@ -9,7 +9,6 @@
 #include <sys/stat.h>
 #endif
 
-#include "folder_files.h"
 #include "vrk_runner.h"
 
 namespace vrk_test {
@@ -90,10 +89,10 @@ TEST(Startup, SettingsAreReadBesideTheExecutableNotInTheWorkingFolder) {
   ToolFolder elsewhere;
   elsewhere.WriteSettings("[Main]\r\nURL=x\r\n");
   // Started from another folder, the tool still reads the (absent) file beside itself.
-  RunResult run = folder.Run({}, elsewhere.Path());
+  RunResult run = folder.Run({}, elsewhere.Path().string());
   EXPECT_EQ(run.err, Box(kWarning, kNoParameters));
   folder.WriteSettings("[main]\nurl = \"x\"\n");
-  run = folder.Run({}, elsewhere.Path());
+  run = folder.Run({}, elsewhere.Path().string());
   EXPECT_EQ(run.err, Box(kWarning, kEmptyFirst));
 }
 
@@ -104,9 +103,9 @@ TEST(Startup, MalformedOrUnreadableSettingsGiveTheDefaults) {
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.err, Box(kWarning, kNoParameters));
   // A folder in place of the settings file is no settings file.
-  std::filesystem::create_directory(folder.File("vrk.ini.d"));
-  std::filesystem::remove(folder.File("vrk.ini"));
-  std::filesystem::rename(folder.File("vrk.ini.d"), folder.File("vrk.ini"));
+  std::filesystem::create_directory(folder.Inside("vrk.ini.d"));
+  std::filesystem::remove(folder.Inside("vrk.ini"));
+  std::filesystem::rename(folder.Inside("vrk.ini.d"), folder.Inside("vrk.ini"));
   EXPECT_EQ(folder.Run({}).err, Box(kWarning, kNoParameters));
 }
 
@@ -123,31 +122,31 @@ TEST(Startup, LargeSettingsFileIsReadWhole) {
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.err, Box(kWarning, kEmptyFirst));
   EXPECT_EQ(run.out, "");
-  EXPECT_TRUE(folder.ReadFile("vrk.ini") == settings);
-  EXPECT_EQ(FilesBesideTheTool(folder), std::vector<std::string>{"vrk.ini"});
+  EXPECT_TRUE(folder.Get("vrk.ini") == settings);
+  EXPECT_EQ(folder.FilesBesideTheTool(), std::vector<std::string>{"vrk.ini"});
 }
 
 #ifndef _WIN32
 TEST(Startup, SettingsFileThatIsNoRegularFileGivesTheDefaults) {
   ToolFolder folder;
   // A FIFO nobody writes to: opening it for reading would wait for a writer for ever.
-  ASSERT_EQ(mkfifo(folder.File("vrk.ini").c_str(), 0600), 0);
+  ASSERT_EQ(mkfifo(folder.Inside("vrk.ini").c_str(), 0600), 0);
   RunResult run = folder.Run({});
   EXPECT_FALSE(run.timedOut);
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.err, Box(kWarning, kNoParameters));
   EXPECT_EQ(run.out, "");
-  EXPECT_TRUE(std::filesystem::is_fifo(folder.File("vrk.ini")));
+  EXPECT_TRUE(std::filesystem::is_fifo(folder.Inside("vrk.ini")));
 
   // A device that never ends.
-  std::filesystem::remove(folder.File("vrk.ini"));
-  std::filesystem::create_symlink("/dev/zero", folder.File("vrk.ini"));
+  std::filesystem::remove(folder.Inside("vrk.ini"));
+  std::filesystem::create_symlink("/dev/zero", folder.Inside("vrk.ini"));
   run = folder.Run({});
   EXPECT_FALSE(run.timedOut);
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.err, Box(kWarning, kNoParameters));
-  EXPECT_EQ(std::filesystem::read_symlink(folder.File("vrk.ini")), "/dev/zero");
-  EXPECT_EQ(FilesBesideTheTool(folder), std::vector<std::string>{"vrk.ini"});
+  EXPECT_EQ(std::filesystem::read_symlink(folder.Inside("vrk.ini")), "/dev/zero");
+  EXPECT_EQ(folder.FilesBesideTheTool(), std::vector<std::string>{"vrk.ini"});
 }
 #endif
 

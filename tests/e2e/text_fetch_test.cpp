@@ -1,7 +1,5 @@
 // A text URL fetched by the tool's own HTTP client and delivered to a file, the clipboard,
 // or through the proxy of the settings.
-#include "tests/under_wine.h"
-
 #if !defined(_WIN32) || defined(VRK_HAVE_TEST_SERVER)
 
 #include <gtest/gtest.h>
@@ -12,21 +10,19 @@
 #include <string>
 #include <vector>
 
-#include "tools/scripted_server/scripted_server.h"
-#include "tests/app/built_executable.h"
-#include "folder_files.h"
 #include "internet_settings.h"
-#include "tests/receiver_process.h"
+#include "tests/support/eventually.h"
+#include "tests/support/host.h"
+#include "tools/scripted_server/scripted_server.h"
 #include "vrk_runner.h"
+#ifdef _WIN32
+#include "tests/support/receiver_process.h"
+#else
+#include "tests/support/x_clipboard.h"
+#endif
 
 namespace vrk_test {
 namespace {
-
-using vrk::testing::ConnectionPlan;
-using vrk::testing::HttpRequest;
-using vrk::testing::HttpResponse;
-using vrk::testing::Script;
-using vrk::testing::ScriptedServer;
 
 const std::string kText = "Teplota 21 \xb0" "C\r\nVitr slaby\r\n";
 
@@ -92,7 +88,7 @@ TEST_F(TextFetch, FileDeliveryWritesTheBodyAndSendsAPlainRequest) {
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.out, "");
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(folder_.ReadFile("vysledek.txt"), kText);
+  EXPECT_EQ(folder_.Get("vysledek.txt"), kText);
   ASSERT_EQ(server_.Requests().size(), 1u);
   EXPECT_EQ(server_.Requests()[0].method, "GET");
   EXPECT_EQ(server_.Requests()[0].target, "/pocasi.txt");
@@ -100,39 +96,39 @@ TEST_F(TextFetch, FileDeliveryWritesTheBodyAndSendsAPlainRequest) {
 }
 
 TEST_F(TextFetch, ExistingFileIsKeptAsOldAndSeveralWordsMakeOneName) {
-  folder_.WriteFile("moje", "earlier");
+  folder_.Put("moje", "earlier");
   RunResult run = Run({server_.Url("/pocasi.txt"), "W", "moje", "data.txt"});
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(folder_.ReadFile("moje data.txt"), kText);
-  EXPECT_EQ(folder_.ReadFile("moje.old"), "earlier");
+  EXPECT_EQ(folder_.Get("moje data.txt"), kText);
+  EXPECT_EQ(folder_.Get("moje.old"), "earlier");
   EXPECT_FALSE(folder_.Exists("moje"));
 }
 
 TEST_F(TextFetch, TheTextEndsAtItsFirstZeroByte) {
   Run({server_.Url("/zero.txt"), "W", "out.txt"});
-  EXPECT_EQ(folder_.ReadFile("out.txt"), "before");
+  EXPECT_EQ(folder_.Get("out.txt"), "before");
 }
 
 TEST_F(TextFetch, LargeTextReachesItsFileWholeAndOverwritesAnExistingOne) {
-  folder_.WriteFile("velky", "earlier");
+  folder_.Put("velky", "earlier");
   RunResult run = Run({server_.Url("/large.txt"), "W", "velky", "text"});
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(folder_.ReadFile("velky text"), LargeText());
-  EXPECT_EQ(folder_.ReadFile("velky.old"), "earlier");
+  EXPECT_EQ(folder_.Get("velky text"), LargeText());
+  EXPECT_EQ(folder_.Get("velky.old"), "earlier");
 
   // The name is taken now, so this time the file is written over.
   run = Run({server_.Url("/large-zero.txt"), "W", "velky", "text"});
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(folder_.ReadFile("velky text"), LargeText().substr(0, (2 << 20) + 3));
+  EXPECT_EQ(folder_.Get("velky text"), LargeText().substr(0, (2 << 20) + 3));
 }
 
 TEST_F(TextFetch, HugeTextGathersBesideItsFileAndReplacesIt) {
-  folder_.WriteFile("huge.txt", "earlier");
-  folder_.WriteFile("huge.old", "older");
+  folder_.Put("huge.txt", "earlier");
+  folder_.Put("huge.old", "older");
   RunResult run = folder_.Run({server_.Url("/huge.txt"), "W", "huge.txt"}, "", {"no_proxy=127.0.0.1"}, 300);
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(HugeFileDifference(folder_.File("huge.txt")), "");
-  EXPECT_EQ(folder_.ReadFile("huge.old"), "older");
+  EXPECT_EQ(HugeFileDifference(folder_.Inside("huge.txt")), "");
+  EXPECT_EQ(folder_.Get("huge.old"), "older");
 #ifndef _WIN32
   EXPECT_LT(run.peakKiB, 64 * 1024);
 #endif
@@ -162,7 +158,7 @@ TEST_F(TextFetch, ProxyFromTheSettingsGetsTheUrlAsTyped) {
   folder_.WriteSettings("[Main]\r\nIP=127.0.0.1\r\nPort=" + std::to_string(server_.Port()) + "\r\n");
   RunResult run = Run({"http://weather.example/pocasi.txt", "W", "out.txt"});
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(folder_.ReadFile("out.txt"), kText);
+  EXPECT_EQ(folder_.Get("out.txt"), kText);
   ASSERT_EQ(server_.Requests().size(), 1u);
   EXPECT_EQ(server_.Requests()[0].target, "http://weather.example/pocasi.txt");
 }
@@ -177,7 +173,7 @@ TEST_F(TextFetch, ProxyWrittenByTheProxyCommandIsUsedByTheNextFetch) {
   EXPECT_EQ(proxy.err, "");
   RunResult run = Run({"http://weather.example/pocasi.txt", "W", "out.txt"});
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(folder_.ReadFile("out.txt"), kText);
+  EXPECT_EQ(folder_.Get("out.txt"), kText);
   ASSERT_EQ(server_.Requests().size(), 1u);
   EXPECT_EQ(server_.Requests()[0].target, "http://weather.example/pocasi.txt");
 }
@@ -203,47 +199,29 @@ TEST_F(TextFetch, DeviceNamesAreNeverRenamedOrMadeIntoFiles) {
   EXPECT_EQ(Run({server_.Url("/pocasi.txt"), "W", "nul"}).err, "");
   const RunResult console = Run({server_.Url("/pocasi.txt"), "W", "CON"});
   EXPECT_TRUE(console.err == "" || console.err == Box("VRK", "Cannot create file CON.")) << console.err;
-  EXPECT_TRUE(FilesBesideTheTool(folder_).empty());
+  EXPECT_TRUE(folder_.FilesBesideTheTool().empty());
 }
 
 // The receiving program as a user runs it: the tool finds its window and edit control.
 TEST_F(TextFetch, WithoutModeTheTextGoesIntoTheReceivingProgram) {
-  std::string program = vrk::testing::WindowsPath(VRK_RECEIVER);
-  vrk::testing::ReceiverProcess receiver(program, folder_.File("record.txt"));
+  std::string program = NativePath(VRK_RECEIVER);
+  ReceiverProcess receiver(program, folder_.Inside("record.txt"));
   ASSERT_NE(receiver.Window(), nullptr) << "the receiver did not start: " << program;
   RunResult run = Run({server_.Url("/pocasi.txt")});
   EXPECT_EQ(run.err, "");
-  std::string record;
-  for (int attempt = 0; attempt < 100 && record != kText; ++attempt) {
-    record = folder_.ReadFile("record.txt");
-    Sleep(100);
-  }
-  EXPECT_EQ(record, kText);
+  Eventually([&] { return folder_.Get("record.txt") == kText; });
+  EXPECT_EQ(folder_.Get("record.txt"), kText);
   EXPECT_FALSE(folder_.Exists("out.txt"));
 }
 #endif
 
 #ifndef _WIN32
-// The clipboard of the desktop, read back as another program would.
-std::string ClipboardText() {
-  std::string text;
-  FILE* pipe = popen("xclip -selection clipboard -o 2>/dev/null", "r");
-  if (pipe == nullptr) return text;
-  char buffer[4096];
-  std::size_t got;
-  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, got);
-  pclose(pipe);
-  return text;
-}
-
 TEST_F(TextFetch, AnyOtherModeCopiesToTheClipboard) {
-  if (getenv("DISPLAY") == nullptr || system("command -v xclip >/dev/null") != 0) {
-    GTEST_SKIP() << "needs an X display and xclip (scripts/test.sh provides both)";
-  }
+  if (!XClipboardReachable()) GTEST_SKIP() << "needs an X display and xclip (scripts/test.sh provides both)";
   RunResult run = Run({server_.Url("/pocasi.txt"), "x"});
   EXPECT_FALSE(run.timedOut);
   EXPECT_EQ(run.err, "");
-  EXPECT_EQ(ClipboardText(), kText);
+  EXPECT_EQ(XClipboardText(), kText);
 }
 #endif
 

@@ -1,32 +1,43 @@
-// The parts of the runner that both platforms share: the folder's files and the box form.
+// The parts of the runner that both platforms share: the folder and the box form.
 #include "vrk_runner.h"
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+
+#include "tests/support/host.h"
 
 namespace vrk_test {
 
 namespace fs = std::filesystem;
 
-ToolFolder::~ToolFolder() {
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
+ToolFolder::ToolFolder() : ScratchFolder("vrk-e2e-") {
+  fs::copy_file(NativePath(VRK_EXECUTABLE), Inside(ExecutableName()));
+  fs::permissions(Inside(ExecutableName()), fs::perms::owner_all, fs::perm_options::add);
 }
 
-void ToolFolder::WriteFile(const std::string& name, const std::string& bytes) const {
-  std::ofstream file(File(name), std::ios::binary);
-  file << bytes;
+std::vector<std::string> ToolFolder::FilesBesideTheTool() const {
+  std::set<std::string> names = Names();
+  names.erase(ExecutableName());
+  return {names.begin(), names.end()};
 }
 
-std::string ToolFolder::ReadFile(const std::string& name) const {
-  std::ifstream file(File(name), std::ios::binary);
-  std::ostringstream content;
-  content << file.rdbuf();
-  return content.str();
+RunResult ToolFolder::Run(const std::vector<std::string>& arguments, const std::string& workDir,
+                          const std::vector<std::string>& environment, int timeoutSeconds) const {
+  ChildOptions options;
+  options.arguments = arguments;
+  options.workDir = workDir.empty() ? Path().string() : workDir;
+  options.environment = environment;
+  return Start(options, timeoutSeconds);
 }
 
-bool ToolFolder::Exists(const std::string& name) const { return fs::exists(File(name)); }
+RunResult ToolFolder::RunNamed(const std::string& programName, const std::vector<std::string>& arguments,
+                               const std::vector<std::string>& environment) const {
+  ChildOptions options;
+  options.arguments = arguments;
+  options.programName = programName;
+  options.workDir = Path().string();
+  options.environment = environment;
+  return Start(options, 20);
+}
 
 std::string Box(const std::string& caption, const std::string& text) {
   return caption + "\n" + text + "\n";

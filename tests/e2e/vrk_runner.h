@@ -3,8 +3,12 @@
 // output streams on POSIX, from its box windows on Windows (which are then dismissed).
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "tests/support/child_process.h"
+#include "tests/support/scratch_folder.h"
 
 namespace vrk_test {
 
@@ -16,19 +20,13 @@ struct RunResult {
   long peakKiB = 0;  // the run's peak resident memory, as last seen (POSIX)
 };
 
-class ToolFolder {
+class ToolFolder : public ScratchFolder {
  public:
   ToolFolder();
-  ~ToolFolder();
-  ToolFolder(const ToolFolder&) = delete;
-  ToolFolder& operator=(const ToolFolder&) = delete;
 
-  const std::string& Path() const { return path_; }
-  std::string File(const std::string& name) const { return path_ + kSeparator + name; }
-  void WriteFile(const std::string& name, const std::string& bytes) const;
-  std::string ReadFile(const std::string& name) const;
-  bool Exists(const std::string& name) const;
-  void WriteSettings(const std::string& bytes) const { WriteFile("vrk.ini", bytes); }
+  void WriteSettings(const std::string& bytes) const { Put("vrk.ini", bytes); }
+  // Everything in the folder but the tool itself, sorted.
+  std::vector<std::string> FilesBesideTheTool() const;
 
   // The tool's name in the folder: vrk, or vrk.exe on Windows.
   static const char* ExecutableName();
@@ -37,24 +35,12 @@ class ToolFolder {
   // with extra "NAME=value" environment entries; ended after `timeoutSeconds`.
   RunResult Run(const std::vector<std::string>& arguments, const std::string& workDir = "",
                 const std::vector<std::string>& environment = {}, int timeoutSeconds = 20) const;
-#ifndef _WIN32
-  // As Run, with `programName` handed over as the program's name (argv[0]).
+  // As Run, with `programName` handed over as the program's name (token 0).
   RunResult RunNamed(const std::string& programName, const std::vector<std::string>& arguments,
                      const std::vector<std::string>& environment = {}) const;
-#endif
 
  private:
-#ifdef _WIN32
-  static constexpr char kSeparator = '\\';
-#else
-  static constexpr char kSeparator = '/';
-#endif
-#ifndef _WIN32
-  RunResult Spawn(std::string programName, const std::vector<std::string>& arguments,
-                  const std::string& workDir, const std::vector<std::string>& environment,
-                  int timeoutSeconds) const;
-#endif
-  std::string path_;
+  RunResult Start(const ChildOptions& options, int timeoutSeconds) const;
 };
 
 // One message box as RunResult holds it (the form POSIX prints): caption, line feed,

@@ -27,15 +27,15 @@ class ErrorBoxes {
   std::string Collected() {
     watcher_.Stop();
     std::string boxes;
-    for (const testing::SeenBox& box : watcher_.Boxes()) {
-      if (box.icon != testing::BoxIcon::Error) boxes += std::string("[") + testing::IconName(box.icon) + "] ";
+    for (const vrk_test::SeenBox& box : watcher_.Boxes()) {
+      if (box.icon != vrk_test::BoxIcon::Error) boxes += std::string("[") + vrk_test::IconName(box.icon) + "] ";
       boxes += box.caption + "\n" + box.text + "\n";
     }
     return boxes;
   }
 
  private:
-  testing::BoxWatcher watcher_;
+  vrk_test::BoxWatcher watcher_;
 #else
   ErrorBoxes() { ::testing::internal::CaptureStderr(); }
   std::string Collected() { return ::testing::internal::GetCapturedStderr(); }
@@ -101,7 +101,7 @@ TEST_F(ApplicationTest, RunShowsTheMainFormBeforeTheFirstMessageAndEndsOnClose) 
   events.clear();
   TProbeForm* form = nullptr;
   app_.CreateForm(form);
-  HWND window = testing::MakeMessageWindow("RecordingWindow", RecordingProc);
+  HWND window = vrk_test::MakeMessageWindow("RecordingWindow", RecordingProc);
   PostMessageA(window, WM_USER + 1, 0, 0);
   app_.Run();
   EXPECT_TRUE(app_.Terminated());

@@ -3,7 +3,7 @@
 
 #include "platform/winapi.h"
 
-namespace vrk::testing {
+namespace vrk_test {
 
 inline HWND MakeMessageWindow(const char* className, WNDPROC proc) {
   WNDCLASSA windowClass{};
@@ -13,4 +13,4 @@ inline HWND MakeMessageWindow(const char* className, WNDPROC proc) {
   return CreateWindowExA(0, className, "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
 }
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

@@ -47,7 +47,7 @@ TEST(MinimisedStart, MainFormIsShownOnlyWhenTheApplicationIsRestored) {
 
   TClosingForm* form = nullptr;
   app.CreateForm(form);
-  HWND restorer = testing::MakeMessageWindow("RestoringWindow", RestoringProc);
+  HWND restorer = vrk_test::MakeMessageWindow("RestoringWindow", RestoringProc);
   PostMessageA(restorer, WM_USER + 2, 0, 0);
   app.Run();
 

@@ -2,13 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 
 #include "framework/exceptions.h"
+#include "tests/support/expect_throw.h"
+#include "tests/support/scratch_folder.h"
 
 namespace vrk {
 namespace {
@@ -17,23 +17,10 @@ namespace fs = std::filesystem;
 
 class StreamsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::mt19937_64 random(static_cast<std::uint64_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count()));
-    folder_ = fs::temp_directory_path() / ("vrk-streams-" + std::to_string(random()));
-    fs::create_directory(folder_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-  }
-  Text PathOf(const std::string& name) const { return Text((folder_ / name).string()); }
-  std::string ReadFile(const std::string& name) const {
-    std::ifstream in(folder_ / name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
+  Text PathOf(const std::string& name) const { return Text(folder_.Inside(name)); }
+  std::string ReadFile(const std::string& name) const { return folder_.Get(name); }
 
-  fs::path folder_;
+  vrk_test::ScratchFolder folder_;
 };
 
 std::string Content(const TMemoryStream& stream) {
@@ -67,13 +54,8 @@ TEST_F(StreamsTest, MemoryStreamReadsWritesAndSeeks) {
   EXPECT_EQ(Content(m), std::string("hello World\0\0!", 14));
 
   m.SetPosition(0);
-  try {
-    char big[32];
-    m.ReadBuffer(big, 32);
-    FAIL();
-  } catch (const EReadError& e) {
-    EXPECT_EQ(e.Message(), "Stream read error");
-  }
+  char big[32];
+  EXPECT_THROW_MSG(m.ReadBuffer(big, 32), EReadError, "Stream read error");
 
   m.SetSize(5);
   EXPECT_EQ(Content(m), "hello");
@@ -179,25 +161,17 @@ TEST_F(StreamsTest, FileStreamModes) {
 
 TEST_F(StreamsTest, FileErrorsNameTheFileAsGiven) {
   Text missing = PathOf("missing.txt");
-  try {
-    TFileStream file(missing, TFileMode::OpenRead);
-    FAIL();
-  } catch (const EFileOpenError& e) {
-    EXPECT_EQ(e.Message(), "Cannot open file " + missing);
-  }
+  EXPECT_THROW_MSG(TFileStream(missing, TFileMode::OpenRead), EFileOpenError,
+                   "Cannot open file " + missing.ToStdString());
   EXPECT_THROW(TFileStream(missing, TFileMode::OpenReadWrite), EFileOpenError);
-  EXPECT_FALSE(fs::exists(folder_ / "missing.txt"));
+  EXPECT_FALSE(folder_.Exists("missing.txt"));
 
   Text unreachable = PathOf("no-such-folder") + "/new.txt";
-  try {
-    TFileStream file(unreachable, TFileMode::Create);
-    FAIL();
-  } catch (const EFileCreateError& e) {
-    EXPECT_EQ(e.Message(), "Cannot create file " + unreachable);
-  }
+  EXPECT_THROW_MSG(TFileStream(unreachable, TFileMode::Create), EFileCreateError,
+                   "Cannot create file " + unreachable.ToStdString());
 
   // A folder is not a file, and a zero byte must not cut the name short.
-  EXPECT_THROW(TFileStream(Text(folder_.string()), TFileMode::OpenRead), EFileOpenError);
+  EXPECT_THROW(TFileStream(Text(folder_.Path().string()), TFileMode::OpenRead), EFileOpenError);
   {
     TFileStream file(PathOf("cut"), TFileMode::Create);
   }
@@ -207,13 +181,13 @@ TEST_F(StreamsTest, FileErrorsNameTheFileAsGiven) {
 
 #ifndef _WIN32
 TEST_F(StreamsTest, BackslashSeparatesFolders) {
-  fs::create_directory(folder_ / "sub");
-  Text name = Text(folder_.string()) + "\\sub\\file.txt";
+  fs::create_directory(folder_.Path() / "sub");
+  Text name = Text(folder_.Path().string()) + "\\sub\\file.txt";
   {
     TFileStream file(name, TFileMode::Create);
     file.WriteBuffer("x", 1);
   }
-  std::ifstream in(folder_ / "sub" / "file.txt");
+  std::ifstream in(folder_.Path() / "sub" / "file.txt");
   EXPECT_TRUE(in.good());
 }
 #endif

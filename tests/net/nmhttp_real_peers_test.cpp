@@ -19,11 +19,11 @@ namespace {
 
 using namespace http_test;
 using namespace std::chrono_literals;
-using testing::AcceptsConnections;
-using testing::KeptOpenAfterResponse;
-using testing::NginxPeer;
-using testing::NginxSite;
-using testing::SquidPeer;
+using vrk_test::AcceptsConnections;
+using vrk_test::KeptOpenAfterResponse;
+using vrk_test::NginxPeer;
+using vrk_test::NginxSite;
+using vrk_test::SquidPeer;
 using Clock = std::chrono::steady_clock;
 
 #define VRK_REQUIRE_NGINX() \
@@ -176,7 +176,7 @@ TEST(RealPeerSquid, WithoutClientKeepAliveTheProxyCloses) {
   VRK_REQUIRE_NGINX();
   VRK_REQUIRE_SQUID();
   NginxPeer nginx(NginxSite().File("kept.txt", kMixedText));
-  SquidPeer squid(testing::SquidOptions{.clientKeepAlive = false});
+  SquidPeer squid(vrk_test::SquidOptions{.clientKeepAlive = false});
   EXPECT_FALSE(KeptOpenAfterResponse(squid.Port(),
                                      "GET " + nginx.Url("/kept.txt") +
                                          " HTTP/1.0\r\nProxy-Connection: Keep-Alive\r\nHost: 127.0.0.1\r\n\r\n",

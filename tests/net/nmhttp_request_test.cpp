@@ -8,6 +8,7 @@
 #include "net/NMExtstr.h"
 #include "net/NMHttp.h"
 #include "tests/net/nmhttp_test_support.h"
+#include "tests/support/expect_throw.h"
 
 namespace vrk {
 namespace {
@@ -101,24 +102,9 @@ TEST(NMHttpRequest, RefusesUnusableUrlsBeforeConnecting) {
   auto client = MakeProxiedClient(server);
   EventLog log;
   log.Attach(*client);
-  try {
-    client->Get("HTTPS://srv/");
-    FAIL() << "no exception";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "HTTP Secure Socket is not supported");
-  }
-  try {
-    client->Get("");
-    FAIL() << "no exception";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "Empty URL");
-  }
-  try {
-    client->Get("srv:80x/a");
-    FAIL() << "no exception";
-  } catch (const EConvertError& e) {
-    EXPECT_EQ(e.Message(), "'80x' is not a valid integer value");
-  }
+  EXPECT_THROW_MSG(client->Get("HTTPS://srv/"), Exception, "HTTP Secure Socket is not supported");
+  EXPECT_THROW_MSG(client->Get(""), Exception, "Empty URL");
+  EXPECT_THROW_MSG(client->Get("srv:80x/a"), EConvertError, "'80x' is not a valid integer value");
   EXPECT_TRUE(log.events.empty());
   EXPECT_EQ(server.ConnectionCount(), 0u);
 }
@@ -239,20 +225,18 @@ TEST(NMHttpRequest, OtherRequestHasNoRequestLineButCarriesItsData) {
 
 TEST(NMHttpRequest, OutputFileModeSendsTheNamedFile) {
   ScriptedServer server(ConnectionPlan::Http([](const HttpRequest&) { return HttpResponse::Text(200, "ok"); }));
-  ScratchFile data("request.dat");
-  data.Write("file\0content"s);
-  ScratchFile head("head.txt");
+  vrk_test::ScratchFolder folder;
+  const std::string data = folder.Put("request.dat", "file\0content"s);
   auto client = MakeClient();
   client->OutputFileMode = true;
-  client->Header = Text(head.path);
-  client->Post(Text(server.Url("/up")), Text(data.path));
+  client->Header = Text(folder.Inside("head.txt"));
+  client->Post(Text(server.Url("/up")), Text(data));
   ASSERT_EQ(server.Requests().size(), 1u);
   EXPECT_EQ(server.Requests()[0].Header("Content-Length"), "12");
   EXPECT_EQ(server.Requests()[0].body, "file\0content"s);
 
   // A data file that cannot be opened ends the call before connecting.
-  ScratchFile missing("missing.dat");
-  EXPECT_THROW(client->Put(Text(server.Url("/up")), Text(missing.path)), EFileOpenError);
+  EXPECT_THROW(client->Put(Text(server.Url("/up")), Text(folder.Inside("missing.dat"))), EFileOpenError);
   EXPECT_EQ(server.ConnectionCount(), 1u);
 }
 

@@ -8,7 +8,7 @@
 #include "framework/exceptions.h"
 #include "net/NMHttp.h"
 #include "net/sock_exceptions.h"
-#include "tests/under_wine.h"
+#include "tests/support/host.h"
 #include "tests/net/nmhttp_test_support.h"
 
 namespace vrk {
@@ -173,33 +173,35 @@ TEST(NMHttpResponse, InputFileModeWritesTheBodyToTheNamedFile) {
       Script().ReceiveHead().Send(Response("HTTP/1.0 200 OK", "Connection: Keep-Alive\r\nContent-Length: 3\r\n",
                                            "abcdef")).Stall(),
   }));
-  ScratchFile body("body.htm");
+  vrk_test::ScratchFolder folder;
+  const std::string body = folder.Inside("body.htm");
   auto client = MakeClient(5000);
   client->InputFileMode = true;
-  client->Body = Text(body.path);
+  client->Body = Text(body);
   client->Get(Text(server.Url("/")));
-  EXPECT_EQ(body.Content(), "file\0body"s);
-  EXPECT_EQ(client->Body, Text(body.path));
+  EXPECT_EQ(folder.Get("body.htm"), "file\0body"s);
+  EXPECT_EQ(client->Body, Text(body));
   EXPECT_EQ(client->Header, "HTTP/1.0 200 OK\r\n\r\n");
   client->Get(Text(server.Url("/")));
-  EXPECT_EQ(body.Content(), "abc");
+  EXPECT_EQ(folder.Get("body.htm"), "abc");
 }
 
 TEST(NMHttpResponse, OutputFileModeWritesTheHeadToTheNamedFile) {
   const std::string head = "HTTP/1.0 200 OK\r\nX: y\n\r\n";
   ScriptedServer server(ConnectionPlan::Sequence({Answer(head + "text")}));
-  ScratchFile headFile("head.txt");
+  vrk_test::ScratchFolder folder;
+  const std::string headFile = folder.Inside("head.txt");
   auto client = MakeClient();
   client->OutputFileMode = true;
-  client->Header = Text(headFile.path);
+  client->Header = Text(headFile);
   client->Get(Text(server.Url("/")));
-  EXPECT_EQ(headFile.Content(), head);
-  EXPECT_EQ(client->Header, Text(headFile.path));
+  EXPECT_EQ(folder.Get("head.txt"), head);
+  EXPECT_EQ(client->Header, Text(headFile));
   EXPECT_EQ(client->Body, "text");
 }
 
 TEST(NMHttpResponse, TransportFailurePassesOnAfterClosingAndRaisesNoOutcome) {
-  if (vrk::testing::RunningUnderWine()) {
+  if (vrk_test::RunningUnderWine()) {
     GTEST_SKIP() << "Wine reports a reset by the peer as a graceful close";
   }
   ScriptedServer server(ConnectionPlan::Sequence({

@@ -1,24 +1,22 @@
 // Shared pieces of the HTTP client's tests: a client bound to a time limit, the fixed
-// lines of every request head, scratch files and an event log.
+// lines of every request head and an event log.
 #pragma once
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "net/NMHttp.h"
+#include "tests/support/scratch_folder.h"
 #include "tools/scripted_server/scripted_server.h"
 
 namespace vrk::http_test {
 
-using testing::ConnectionPlan;
-using testing::HttpRequest;
-using testing::HttpResponse;
-using testing::Script;
-using testing::ScriptedServer;
+using vrk_test::ConnectionPlan;
+using vrk_test::HttpRequest;
+using vrk_test::HttpResponse;
+using vrk_test::Script;
+using vrk_test::ScriptedServer;
 
 inline constexpr const char* kAcceptLines =
     "Accept: www/source, text/html, video/mpeg, image/jpeg, image/x-tiff\r\n"
@@ -49,24 +47,6 @@ inline std::string Response(const std::string& statusLine, const std::string& he
                             const std::string& body) {
   return statusLine + "\r\n" + headers + "\r\n" + body;
 }
-
-struct ScratchFile {
-  explicit ScratchFile(const std::string& name)
-      : path((std::filesystem::temp_directory_path() / ("vrk_http_" + name)).string()) {
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-  }
-  ~ScratchFile() {
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-  }
-  std::string Content() const {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
-  void Write(const std::string& bytes) const { std::ofstream(path, std::ios::binary) << bytes; }
-  std::string path;
-};
 
 // The order in which the client's events came.
 struct EventLog {

@@ -8,7 +8,8 @@
 
 #include "net/Psock.h"
 #include "tests/net/net_test_support.h"
-#include "tests/under_wine.h"
+#include "tests/support/expect_throw.h"
+#include "tests/support/host.h"
 #include "tools/scripted_server/scripted_server.h"
 #include "tools/scripted_server/socket_shim.h"
 
@@ -16,26 +17,15 @@ namespace vrk {
 namespace {
 
 using namespace net_test;
-using testing::ConnectionPlan;
-using testing::Script;
-using testing::ScriptedServer;
+using vrk_test::ConnectionPlan;
+using vrk_test::Script;
+using vrk_test::ScriptedServer;
 
 std::unique_ptr<TSocketProbe> SocketTo(const char* host, std::uint16_t port) {
   auto socket = std::make_unique<TSocketProbe>(nullptr);
   socket->Host = host;
   socket->Port = port;
   return socket;
-}
-
-// The message of the ESockError that `action` raises, or "" when it raises none.
-template <typename Action>
-std::string SockErrorOf(Action action) {
-  try {
-    action();
-  } catch (const ESockError& error) {
-    return error.Message().ToStdString();
-  }
-  return "";
 }
 
 TEST(PowersockStartup, SecondComponentSharesTheStartupAndHasNoInfo) {
@@ -83,7 +73,7 @@ TEST(PowersockConnect, DottedAddressNeedsNoLookup) {
   EXPECT_EQ(std::count(log.texts.begin(), log.texts.end(), "Timer On"), 1);
   EXPECT_EQ(log.texts.front(), "Connecting");
   EXPECT_TRUE(server.WaitForConnections(1, 5000ms));
-  EXPECT_EQ(SockErrorOf([&] { socket->Connect(); }), "Already connected");
+  EXPECT_THROW_MSG(socket->Connect(), ESockError, "Already connected");
   socket->Disconnect();
   EXPECT_FALSE(socket->IsConnected());
 }
@@ -112,20 +102,20 @@ TEST(PowersockConnect, ProxyIsUsedInsteadOfHostAndPort) {
 TEST(PowersockConnect, UnresolvableNameGivesNullRemoteAddressWithOneRetry) {
   auto socket = SocketTo("no-such-host.invalid", 80);
   socket->TimeOut = 30000;
-  EXPECT_EQ(SockErrorOf([&] { socket->Connect(); }), "Null Remote Address");
+  EXPECT_THROW_MSG(socket->Connect(), ESockError, "Null Remote Address");
 
   int asked = 0;
   socket->OnInvalidHost = [&](bool& handled) {
     ++asked;
     handled = true;
   };
-  EXPECT_EQ(SockErrorOf([&] { socket->Connect(); }), "Null Remote Address");
+  EXPECT_THROW_MSG(socket->Connect(), ESockError, "Null Remote Address");
   EXPECT_EQ(asked, 1);
 
   // Four zeros are an address of 0 without any lookup.
   socket->Host = "0.0.0.0";
   socket->OnInvalidHost = [&](bool&) { ++asked; };
-  EXPECT_EQ(SockErrorOf([&] { socket->Connect(); }), "Null Remote Address");
+  EXPECT_THROW_MSG(socket->Connect(), ESockError, "Null Remote Address");
   EXPECT_EQ(asked, 2);
 }
 
@@ -151,22 +141,22 @@ TEST(PowersockConnect, RefusedConnectFailsAfterTheEvent) {
   auto socket = SocketTo("127.0.0.1", RefusingPort());
   bool failedFirst = false;
   socket->OnConnectionFailed = [&](TObject*) { failedFirst = true; };
-  EXPECT_EQ(SockErrorOf([&] { socket->Connect(); }), "Connection Failed");
+  EXPECT_THROW_MSG(socket->Connect(), ESockError, "Connection Failed");
   EXPECT_TRUE(failedFirst);
   EXPECT_FALSE(socket->IsConnected());
 }
 
 TEST(PowersockConnect, SocketConnectsAgainAfterARefusal) {
-  if (vrk::testing::RunningUnderWine()) {
+  if (vrk_test::RunningUnderWine()) {
     GTEST_SKIP() << "Wine passes on its host's refusal to connect a socket whose connect failed";
   }
   auto socket = SocketTo("127.0.0.1", RefusingPort());
   socket->TimeOut = 5000;
-  ASSERT_EQ(SockErrorOf([&] { socket->Connect(); }), "Connection Failed");
+  EXPECT_THROW_MSG(socket->Connect(), ESockError, "Connection Failed");
   // The same socket, with no Disconnect between, connects to a peer that listens.
   ScriptedServer server(ConnectionPlan::Repeating(Script().ReceiveUntil("ping").Send("pong").Stall()));
   socket->Port = server.Port();
-  EXPECT_EQ(SockErrorOf([&] { socket->Connect(); }), "");
+  EXPECT_NO_THROW(socket->Connect());
   ASSERT_TRUE(socket->IsConnected());
   socket->Write("ping");
   Text reply;
@@ -178,13 +168,13 @@ TEST(PowersockConnect, SocketConnectsAgainAfterARefusal) {
 // A listener that never accepts, with its backlog filled, leaves a connect pending.
 struct PendingListener {
   ScriptedServer server{ConnectionPlan::NeverAccept(1)};
-  std::vector<testing::sockets::Socket> fillers;
+  std::vector<vrk_test::sockets::Socket> fillers;
   PendingListener() {
-    for (int i = 0; i < 4; ++i) fillers.push_back(testing::sockets::StartConnectLoopback(server.Port()));
+    for (int i = 0; i < 4; ++i) fillers.push_back(vrk_test::sockets::StartConnectLoopback(server.Port()));
     PumpFor(100ms);
   }
   ~PendingListener() {
-    for (auto s : fillers) testing::sockets::Close(s);
+    for (auto s : fillers) vrk_test::sockets::Close(s);
   }
 };
 
@@ -195,7 +185,7 @@ TEST(PowersockConnect, TimesOutAgainstAListenerThatNeverAnswers) {
   bool failed = false;
   socket->OnConnectionFailed = [&](TObject*) { failed = true; };
   const auto start = Clock::now();
-  EXPECT_EQ(SockErrorOf([&] { socket->Connect(); }), "Connection Timed out");
+  EXPECT_THROW_MSG(socket->Connect(), ESockError, "Connection Timed out");
   const auto took = Clock::now() - start;
   EXPECT_TRUE(failed);
   EXPECT_TRUE(socket->TimedOut);
@@ -214,7 +204,7 @@ TEST(PowersockConnect, CancelFromAHandlerEndsTheWait) {
     canceler->SetEnabled(false);
     socket->Cancel();
   });
-  EXPECT_EQ(SockErrorOf([&] { socket->Connect(); }), "Connection Canceled");
+  EXPECT_THROW_MSG(socket->Connect(), ESockError, "Connection Canceled");
   EXPECT_FALSE(socket->TimedOut);
 }
 

@@ -2,15 +2,14 @@
 #ifdef VRK_HAVE_TEST_SERVER
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 
-#include "tests/under_wine.h"
 #include "net/Psock.h"
 #include "tests/net/net_test_support.h"
+#include "tests/support/expect_throw.h"
+#include "tests/support/host.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/tools/loopback_client.h"
 #include "tools/scripted_server/scripted_server.h"
 
@@ -19,9 +18,9 @@ namespace {
 
 using namespace net_test;
 using namespace std::string_literals;
-using testing::ConnectionPlan;
-using testing::Script;
-using testing::ScriptedServer;
+using vrk_test::ConnectionPlan;
+using vrk_test::Script;
+using vrk_test::ScriptedServer;
 
 std::string Pattern(std::size_t size) {
   std::string bytes(size, '\0');
@@ -41,23 +40,6 @@ struct Session {
   }
   ScriptedServer server;
   std::unique_ptr<TSocketProbe> socket;
-};
-
-struct ScratchFile {
-  explicit ScratchFile(const std::string& name)
-      : path((std::filesystem::temp_directory_path() / ("vrk_net_" + name)).string()) {}
-  ~ScratchFile() {
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-  }
-  std::string Content() const {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
-  void Write(const std::string& bytes) const {
-    std::ofstream(path, std::ios::binary) << bytes;
-  }
-  std::string path;
 };
 
 std::string ReadLine(TPowersock& socket) {
@@ -96,14 +78,7 @@ TEST(PowersockReadLn, OverlongLineRaisesAndTakesNoMoreThanTheBuffer) {
   Session session(Script().Send(line + "\nafter").Close());
   TPowersock& socket = *session.socket;
   Text got;
-  try {
-    socket.ReadLn(got);
-    FAIL() << "no exception";
-  } catch (const EAbortError&) {
-    FAIL() << "an abort instead of the line error";
-  } catch (const ESockError& error) {
-    EXPECT_EQ(error.Message(), "Line too long for ReadLn");
-  }
+  EXPECT_THROW_MSG(socket.ReadLn(got), ESockError, "Line too long for ReadLn");
   Text rest;
   socket.CaptureString(rest, -1);
   EXPECT_EQ(rest.Length(), 70000u - 65536u + 6u);
@@ -114,12 +89,7 @@ TEST(PowersockReadLn, TimesOutOnASilentServer) {
   Session session(Script().Stall(), 300);
   TSocketProbe& socket = *session.socket;
   const auto start = Clock::now();
-  try {
-    ReadLine(socket);
-    FAIL() << "no exception";
-  } catch (const EAbortError& error) {
-    EXPECT_EQ(error.Message(), "Socket readln aborted");
-  }
+  EXPECT_THROW_MSG(ReadLine(socket), EAbortError, "Socket readln aborted");
   const auto took = Clock::now() - start;
   EXPECT_TRUE(socket.TimedOut);
   EXPECT_FALSE(socket.CancelRequested);
@@ -170,12 +140,7 @@ TEST(PowersockCapture, CancelBeforeTheStartReceivesNothing) {
   TSocketProbe& socket = *session.socket;
   socket.Cancel();
   Text captured("old");
-  try {
-    socket.CaptureString(captured, -1);
-    FAIL() << "no exception";
-  } catch (const EAbortError& error) {
-    EXPECT_EQ(error.Message(), "Socket capture aborted");
-  }
+  EXPECT_THROW_MSG(socket.CaptureString(captured, -1), EAbortError, "Socket capture aborted");
   EXPECT_EQ(captured, "");
   EXPECT_EQ(socket.BytesRecvd, 0);
   // The request was used up: the next capture runs.
@@ -184,43 +149,36 @@ TEST(PowersockCapture, CancelBeforeTheStartReceivesNothing) {
 }
 
 TEST(PowersockCapture, ResetByThePeerIsAnErrorNotTheEndOfTheData) {
-  if (vrk::testing::RunningUnderWine()) {
+  if (vrk_test::RunningUnderWine()) {
     GTEST_SKIP() << "Wine reports a reset by the peer as a graceful close";
   }
   Session session(Script().Send("partial").Pause(50ms).Reset());
   Text captured;
-  try {
-    session.socket->CaptureString(captured, -1);
-    FAIL() << "a reset passed for the end of the data";
-  } catch (const EAbortError&) {
-    FAIL() << "an abort instead of the platform error";
-  } catch (const ESockError& error) {
-    EXPECT_EQ(error.Message(), "10054:Connection reset by peer");
-  }
+  EXPECT_THROW_MSG(session.socket->CaptureString(captured, -1), ESockError,
+                   "10054:Connection reset by peer");
 }
 
 TEST(PowersockCapture, FileReceivesEveryByte) {
   const std::string data = Pattern(300000);
   Session session(Script().Send(data).Close());
-  ScratchFile file("capture.bin");
-  session.socket->CaptureFile(file.path.c_str());
+  vrk_test::ScratchFolder folder;
+  session.socket->CaptureFile(folder.Inside("capture.bin").c_str());
   EXPECT_EQ(session.socket->BytesRecvd, 300000);
-  EXPECT_TRUE(file.Content() == data);
+  EXPECT_TRUE(folder.Get("capture.bin") == data);
 }
 
 TEST(PowersockSend, FileGoesOutWholeAndCounts) {
   const std::string data = Pattern(200000);
-  ScratchFile file("send.bin");
-  file.Write(data);
-  ScratchFile empty("empty.bin");
-  empty.Write("");
+  vrk_test::ScratchFolder folder;
+  const std::string file = folder.Put("send.bin", data);
+  const std::string empty = folder.Put("empty.bin", "");
   Session session(Script().ReceiveBytes(200000).Stall());
   TPowersock& socket = *session.socket;
   int packets = 0;
   socket.OnPacketSent = [&](TObject*) { ++packets; };
-  socket.SendFile(empty.path.c_str());
+  socket.SendFile(empty.c_str());
   EXPECT_EQ(socket.BytesSent, 0);
-  socket.SendFile(file.path.c_str());
+  socket.SendFile(file.c_str());
   EXPECT_EQ(socket.BytesSent, 200000);
   EXPECT_GE(packets, 1);
   EXPECT_TRUE(session.server.WaitForBytes(0, 200000, 5000ms));
@@ -278,7 +236,7 @@ TEST(PowersockAccept, TakesAnIncomingConnection) {
   listener->Listen();
   const std::uint16_t port = listener->LocalPort();
   ASSERT_NE(port, 0);
-  testing::LoopbackClient client(port);
+  vrk_test::LoopbackClient client(port);
   const std::uint16_t accepted = listener->Accept();
   ASSERT_NE(accepted, TPowersock::kNoSocket);
   EXPECT_EQ(listener->RemoteAddress.sin_addr.s_addr, inet_addr("127.0.0.1"));

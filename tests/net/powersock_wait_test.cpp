@@ -14,9 +14,9 @@ namespace vrk {
 namespace {
 
 using namespace net_test;
-using testing::ConnectionPlan;
-using testing::Script;
-using testing::ScriptedServer;
+using vrk_test::ConnectionPlan;
+using vrk_test::Script;
+using vrk_test::ScriptedServer;
 
 struct Usage {
   double cpuMs;

@@ -2,16 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "platform/winapi.h"
-
-#ifndef _WIN32
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
+#include "tests/support/child_process.h"
 
 namespace vrk {
 namespace {
@@ -109,27 +106,12 @@ TEST(ProcessCommandLine, AwkwardArgumentsSurviveInAChild) {
     EXPECT_EQ(ParamStr(3).ToStdString(), "a b");
     return;
   }
-  pid_t child = fork();
-  ASSERT_NE(child, -1);
-  if (child == 0) {
-    setenv("VRK_COMMAND_LINE_CHILD", "1", 1);
-    const char* args[] = {"/no such/dir/vrk tests",
-                          "--gtest_filter=ProcessCommandLine.AwkwardArgumentsSurviveInAChild",
-                          "",
-                          "plain",
-                          "a b",
-                          "tab\there",
-                          "say \"hi\"",
-                          "\xC5\x99\xC3\xAD",
-                          "line\nend",
-                          nullptr};
-    execv("/proc/self/exe", const_cast<char* const*>(args));
-    _exit(127);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  vrk_test::ChildOptions options = vrk_test::Arguments(
+      {"--gtest_filter=ProcessCommandLine.AwkwardArgumentsSurviveInAChild", "", "plain", "a b",
+       "tab\there", "say \"hi\"", "\xC5\x99\xC3\xAD", "line\nend"});
+  options.programName = "/no such/dir/vrk tests";
+  options.environment = {"VRK_COMMAND_LINE_CHILD=1"};
+  EXPECT_EQ(vrk_test::ChildProcess("/proc/self/exe", options).Wait(std::chrono::seconds(60)), 0);
 }
 #endif
 

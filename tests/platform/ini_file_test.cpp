@@ -5,14 +5,15 @@
 
 #include "framework/exceptions.h"
 #include "platform/ini_file.h"
-#include "tests/platform/scratch_folder.h"
+#include "tests/support/expect_throw.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
 using vrk::EIniFileException;
 using vrk::Text;
 using vrk::TIniFile;
-using vrk::testing::ScratchFolder;
+using vrk_test::ScratchFolder;
 
 class IniFileTest : public ::testing::Test {
  protected:
@@ -64,12 +65,7 @@ TEST_F(IniFileTest, WritesTextAndDecimalIntegers) {
 TEST_F(IniFileTest, RefusedWriteRaisesWithTheFileName) {
   const std::string name = folder_.Inside("absent/vrk.ini");
   TIniFile ini{Text(name)};
-  try {
-    ini.WriteString("Main", "IP", "x");
-    FAIL() << "no exception";
-  } catch (const EIniFileException& e) {
-    EXPECT_EQ(e.Message(), Text("Unable to write to " + name));
-  }
+  EXPECT_THROW_MSG(ini.WriteString("Main", "IP", "x"), EIniFileException, "Unable to write to " + name);
   EXPECT_THROW(ini.WriteInteger("Main", "Port", 1), EIniFileException);
 }
 

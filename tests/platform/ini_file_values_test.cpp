@@ -5,7 +5,8 @@
 
 #include "framework/exceptions.h"
 #include "platform/ini_file.h"
-#include "tests/platform/scratch_folder.h"
+#include "tests/support/expect_throw.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ using vrk::Text;
 using vrk::TIniFile;
 
 TEST(IniFileValues, WritesAllOrRaisesWithTheFileName) {
-  vrk::testing::ScratchFolder folder;
+  vrk_test::ScratchFolder folder;
   const std::string name = folder.Inside("vrk.ini");
   folder.Put("vrk.ini", "[Main]\r\nIP=old\r\n");
   TIniFile ini{Text(name)};
@@ -29,12 +30,8 @@ TEST(IniFileValues, WritesAllOrRaisesWithTheFileName) {
 
   const std::string elsewhere = folder.Inside("absent/vrk.ini");
   TIniFile unwritable{Text(elsewhere)};
-  try {
-    unwritable.WriteStrings("Main", {{"IP", "x"}});
-    FAIL() << "no exception";
-  } catch (const EIniFileException& e) {
-    EXPECT_EQ(e.Message(), Text("Unable to write to " + elsewhere));
-  }
+  EXPECT_THROW_MSG(unwritable.WriteStrings("Main", {{"IP", "x"}}), EIniFileException,
+                   "Unable to write to " + elsewhere);
   EXPECT_EQ(folder.Names(), std::set<std::string>{"vrk.ini"});
 }
 

@@ -7,7 +7,7 @@
 
 #include "framework/exceptions.h"
 #include "platform/winapi.h"
-#include "tests/platform/scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 #ifndef _WIN32
 #include <sys/resource.h>
@@ -18,7 +18,7 @@
 namespace vrk {
 namespace {
 
-using vrk::testing::ScratchFolder;
+using vrk_test::ScratchFolder;
 
 // Bytes without a zero among them, different at every position of a chunk.
 std::string Pattern(std::size_t length, std::size_t seed = 0) {

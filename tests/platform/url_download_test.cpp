@@ -12,7 +12,7 @@
 #include "framework/exceptions.h"
 #include "platform/download.h"
 #include "platform/winapi.h"
-#include "tests/platform/scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 #include "tools/scripted_server/scripted_server.h"
 #ifndef _WIN32
 #include "platform/posix/urlmon/download_limits.h"
@@ -21,12 +21,12 @@
 namespace {
 
 using namespace std::chrono_literals;
-using vrk::testing::ConnectionPlan;
-using vrk::testing::HttpRequest;
-using vrk::testing::HttpResponse;
-using vrk::testing::ScratchFolder;
-using vrk::testing::Script;
-using vrk::testing::ScriptedServer;
+using vrk_test::ConnectionPlan;
+using vrk_test::HttpRequest;
+using vrk_test::HttpResponse;
+using vrk_test::ScratchFolder;
+using vrk_test::Script;
+using vrk_test::ScriptedServer;
 
 std::string EveryByte() {
   std::string bytes;

@@ -5,18 +5,20 @@
 #include <chrono>
 #include <string>
 
-#include "tests/platform/scratch_folder.h"
-#include "tests/tools/fixture_process.h"
+#include "tests/support/child_process.h"
+#include "tests/support/scratch_folder.h"
 #include "tests/tools/loopback_client.h"
 #include "tools/http_fixture/file_responder.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using vrk::testing::FileForTarget;
-using vrk::testing::FixtureProcess;
-using vrk::testing::LoopbackClient;
-using vrk::testing::ScratchFolder;
+using vrk_test::ChildOptions;
+using vrk_test::ChildProcess;
+using vrk_test::FileForTarget;
+using vrk_test::LoopbackClient;
+using vrk_test::ScratchFolder;
+using vrk_test::Stream;
 
 TEST(FileForTargetTest, StaysInsideTheRoot) {
   const std::filesystem::path root = "/srv/files";
@@ -38,6 +40,15 @@ TEST(FileForTargetTest, StaysInsideTheRoot) {
   EXPECT_FALSE(FileForTarget(root, "/a%5C..%5Cb"));
 }
 
+// The fixture serving the folder, its input and output piped as the demo has them.
+ChildOptions Serving(const ScratchFolder& folder) {
+  ChildOptions options;
+  options.arguments = {folder.Path().string()};
+  options.input = Stream::kPipe;
+  options.output = Stream::kPipe;
+  return options;
+}
+
 std::string Get(std::uint16_t port, const std::string& target) {
   LoopbackClient client(port);
   client.Send("GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
@@ -47,9 +58,8 @@ std::string Get(std::uint16_t port, const std::string& target) {
 TEST(HttpFixtureTest, ServesFilesAnswers404AndEndsWhenItsInputCloses) {
   ScratchFolder folder;
   folder.Put("tool.dat", std::string("MZ\0\x01\xff", 5));
-  FixtureProcess fixture(VRK_HTTP_FIXTURE, folder.Path().string());
-  ASSERT_TRUE(fixture.Started());
-  const std::string line = fixture.FirstLine();
+  ChildProcess fixture(VRK_HTTP_FIXTURE, Serving(folder));
+  const std::string line = fixture.ReadLine();
   ASSERT_EQ(line.rfind("PORT ", 0), 0u) << line;
   const auto port = static_cast<std::uint16_t>(std::stoi(line.substr(5)));
 
@@ -61,17 +71,15 @@ TEST(HttpFixtureTest, ServesFilesAnswers404AndEndsWhenItsInputCloses) {
   EXPECT_EQ(Get(port, "/").substr(0, 22), "HTTP/1.1 404 Not Found");
 
   fixture.CloseInput();
-  EXPECT_EQ(fixture.AwaitExit(5s), 0);
+  EXPECT_EQ(fixture.Wait(5s), 0);
 }
 
 #ifndef _WIN32
 TEST(HttpFixtureTest, EndsOnSigterm) {
   ScratchFolder folder;
-  FixtureProcess fixture(VRK_HTTP_FIXTURE, folder.Path().string());
-  ASSERT_TRUE(fixture.Started());
-  ASSERT_EQ(fixture.FirstLine().rfind("PORT ", 0), 0u);
-  fixture.Terminate();
-  EXPECT_EQ(fixture.AwaitExit(5s), 0);
+  ChildProcess fixture(VRK_HTTP_FIXTURE, Serving(folder));
+  ASSERT_EQ(fixture.ReadLine().rfind("PORT ", 0), 0u);
+  EXPECT_EQ(fixture.Stop(5s), 0);
 }
 #endif
 

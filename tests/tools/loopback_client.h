@@ -9,7 +9,7 @@
 
 #include "tools/scripted_server/socket_shim.h"
 
-namespace vrk::testing {
+namespace vrk_test {
 
 class LoopbackClient {
  public:
@@ -79,4 +79,4 @@ class LoopbackClient {
   sockets::Socket socket_;
 };
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

@@ -13,12 +13,12 @@
 namespace {
 
 using namespace std::chrono_literals;
-using vrk::testing::ConnectionPlan;
-using vrk::testing::HttpRequest;
-using vrk::testing::HttpResponse;
-using vrk::testing::LoopbackClient;
-using vrk::testing::Script;
-using vrk::testing::ScriptedServer;
+using vrk_test::ConnectionPlan;
+using vrk_test::HttpRequest;
+using vrk_test::HttpResponse;
+using vrk_test::LoopbackClient;
+using vrk_test::Script;
+using vrk_test::ScriptedServer;
 using End = LoopbackClient::End;
 using Clock = std::chrono::steady_clock;
 
@@ -122,7 +122,7 @@ TEST(ScriptedServerTest, StopReadingLetsTheClientsSendBufferFill) {
 
 TEST(ScriptedServerTest, NeverAcceptingLeavesConnectsBeyondTheBacklogPending) {
   ScriptedServer server(ConnectionPlan::NeverAccept(1));
-  namespace sockets = vrk::testing::sockets;
+  namespace sockets = vrk_test::sockets;
   std::vector<sockets::Socket> connects;
   bool pending = false;
   for (int i = 0; i < 8 && !pending; ++i) {
@@ -153,7 +153,7 @@ TEST(ScriptedServerTest, GeneratedStreamArrivesWhole) {
 }
 
 TEST(ScriptedServerTest, RecordLimitKeepsCountingBeyondWhatItKeeps) {
-  vrk::testing::ServerOptions options;
+  vrk_test::ServerOptions options;
   options.recordLimit = 4;
   ScriptedServer server(ConnectionPlan::Repeating(Script().ReceiveBytes(10).Send("ok")), options);
   LoopbackClient client(server.Port());
@@ -220,11 +220,11 @@ TEST_F(HttpModeTest, UnreadableRequestsGet400AndAreReported) {
 }
 
 TEST(HttpMessageTest, ChunkSizesAreHexadecimalWithOptionalExtensions) {
-  EXPECT_EQ(vrk::testing::ParseChunkSize("1a"), 26u);
-  EXPECT_EQ(vrk::testing::ParseChunkSize("FF ; name=value"), 255u);
-  EXPECT_FALSE(vrk::testing::ParseChunkSize(""));
-  EXPECT_FALSE(vrk::testing::ParseChunkSize("-1"));
-  EXPECT_FALSE(vrk::testing::ParseChunkSize("12g"));
+  EXPECT_EQ(vrk_test::ParseChunkSize("1a"), 26u);
+  EXPECT_EQ(vrk_test::ParseChunkSize("FF ; name=value"), 255u);
+  EXPECT_FALSE(vrk_test::ParseChunkSize(""));
+  EXPECT_FALSE(vrk_test::ParseChunkSize("-1"));
+  EXPECT_FALSE(vrk_test::ParseChunkSize("12g"));
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 #include <cwchar>
 #include <vector>
 
-namespace vrk::testing {
+namespace vrk_test {
 namespace {
 
 // Pixels as 0x00RRGGBB, row by row from the top.
@@ -141,4 +141,4 @@ std::optional<BoxIcon> ReadBoxIcon(HWND box) {
   return best;
 }
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

@@ -6,7 +6,7 @@
 
 #include <optional>
 
-namespace vrk::testing {
+namespace vrk_test {
 
 enum class BoxIcon { None, Information, Warning, Error, Question, Unknown };
 
@@ -15,4 +15,4 @@ const char* IconName(BoxIcon icon);
 // The box's icon, or nothing while the icon is not yet painted recognisably.
 std::optional<BoxIcon> ReadBoxIcon(HWND box);
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cwchar>
 
-namespace vrk::testing {
+namespace vrk_test {
 namespace {
 
 // The static control that holds a message box's text.
@@ -140,4 +140,4 @@ void BoxWatcher::Record(HWND box) {
   pressed_.push_back({box, std::chrono::steady_clock::now()});
 }
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

@@ -15,7 +15,7 @@
 
 #include "tools/box_watcher/box_icon.h"
 
-namespace vrk::testing {
+namespace vrk_test {
 
 struct SeenBox {
   std::string caption;  // code page 1250 bytes, as the tool's own texts are compiled
@@ -68,4 +68,4 @@ class BoxWatcher {
   std::thread thread_;
 };
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

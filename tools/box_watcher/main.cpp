@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  vrk::testing::BoxWatcher watcher(static_cast<DWORD>(id));
+  vrk_test::BoxWatcher watcher(static_cast<DWORD>(id));
   DWORD started = GetTickCount();
   std::size_t printed = 0;
   int result = 2;
@@ -38,10 +38,10 @@ int main(int argc, char** argv) {
       watcher.Stop();
       result = 0;
     }
-    std::vector<vrk::testing::SeenBox> boxes = watcher.Boxes();
+    std::vector<vrk_test::SeenBox> boxes = watcher.Boxes();
     for (; printed < boxes.size(); ++printed) {
-      const vrk::testing::SeenBox& box = boxes[printed];
-      std::printf("[%s]\n%s\n%s\n", vrk::testing::IconName(box.icon), box.caption.c_str(),
+      const vrk_test::SeenBox& box = boxes[printed];
+      std::printf("[%s]\n%s\n%s\n", vrk_test::IconName(box.icon), box.caption.c_str(),
                   box.text.c_str());
     }
     std::fflush(stdout);

@@ -13,7 +13,7 @@
 #include <cerrno>
 #endif
 
-namespace vrk::testing {
+namespace vrk_test {
 
 #ifdef _WIN32
 
@@ -90,4 +90,4 @@ void WaitForTheEnd(bool watchInput) {
 
 #endif
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

@@ -3,11 +3,11 @@
 // standard input.
 #pragma once
 
-namespace vrk::testing {
+namespace vrk_test {
 
 // Installs the handlers; call before anything else can be asked to end.
 bool PrepareForTheEnd();
 // Returns once a termination request has come or the watched input has ended.
 void WaitForTheEnd(bool watchInput);
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

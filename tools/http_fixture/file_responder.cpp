@@ -2,7 +2,7 @@
 
 #include "tools/http_fixture/served_file.h"
 
-namespace vrk::testing {
+namespace vrk_test {
 
 namespace {
 
@@ -86,4 +86,4 @@ HttpResponse AnswerFromFolder(const std::filesystem::path& root, const HttpReque
   return response;
 }
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

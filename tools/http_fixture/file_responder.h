@@ -8,7 +8,7 @@
 
 #include "tools/scripted_server/script.h"
 
-namespace vrk::testing {
+namespace vrk_test {
 
 // The file a request target names inside the root: the path is percent-decoded, the
 // query dropped; nullopt for targets that would leave the root or are not plain paths.
@@ -19,4 +19,4 @@ std::optional<std::filesystem::path> FileForTarget(const std::filesystem::path& 
 // file, 405 for methods other than GET and HEAD.
 HttpResponse AnswerFromFolder(const std::filesystem::path& root, const HttpRequest& request);
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

@@ -53,20 +53,20 @@ int main(int argc, char** argv) {
     return Usage();
   }
 
-  if (!vrk::testing::PrepareForTheEnd()) return 1;
+  if (!vrk_test::PrepareForTheEnd()) return 1;
 
   try {
-    vrk::testing::ServerOptions options;
+    vrk_test::ServerOptions options;
     options.port = static_cast<std::uint16_t>(port);
     const std::filesystem::path root = std::filesystem::absolute(folder);
-    vrk::testing::ScriptedServer server(
-        vrk::testing::ConnectionPlan::Http([root](const vrk::testing::HttpRequest& request) {
-          return vrk::testing::AnswerFromFolder(root, request);
+    vrk_test::ScriptedServer server(
+        vrk_test::ConnectionPlan::Http([root](const vrk_test::HttpRequest& request) {
+          return vrk_test::AnswerFromFolder(root, request);
         }),
         options);
     std::printf("PORT %u\n", static_cast<unsigned>(server.Port()));
     std::fflush(stdout);
-    vrk::testing::WaitForTheEnd(watchInput);
+    vrk_test::WaitForTheEnd(watchInput);
   } catch (const std::exception& failure) {
     std::fprintf(stderr, "vrk_http_fixture: %s\n", failure.what());
     return 1;

@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <cstring>
 
-namespace vrk::testing {
+namespace vrk_test {
 
 #ifdef _WIN32
 
@@ -82,4 +82,4 @@ void ServedFile::ReadAt(std::uint64_t offset, char* buffer, std::size_t size) co
 
 #endif
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

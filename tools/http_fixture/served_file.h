@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <memory>
 
-namespace vrk::testing {
+namespace vrk_test {
 
 class ServedFile {
  public:
@@ -28,4 +28,4 @@ class ServedFile {
   std::uint64_t size_;
 };
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

@@ -8,7 +8,7 @@
 
 #include <cstdlib>
 
-namespace vrk::testing {
+namespace vrk_test {
 
 namespace {
 
@@ -61,4 +61,4 @@ bool KeptOpenAfterResponse(std::uint16_t port, const std::string& request, std::
   return open && complete;
 }
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

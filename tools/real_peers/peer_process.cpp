@@ -1,25 +1,16 @@
 #include "tools/real_peers/peer_process.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
-#include <stdexcept>
 #include <system_error>
 #include <thread>
 
-extern char** environ;
-
-namespace vrk::testing {
+namespace vrk_test {
 
 namespace fs = std::filesystem;
 using std::chrono::milliseconds;
@@ -59,31 +50,6 @@ std::optional<fs::path> FindProgram(const std::string& name) {
   return std::nullopt;
 }
 
-ScratchFolder::ScratchFolder(const std::string& prefix) {
-  std::string pattern = (fs::temp_directory_path() / (prefix + "XXXXXX")).string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::system_error(errno, std::generic_category(), "mkdtemp");
-  path_ = pattern;
-}
-
-ScratchFolder::~ScratchFolder() {
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
-}
-
-fs::path ScratchFolder::Write(const std::string& relative, const std::string& bytes) const {
-  fs::path file = path_ / relative;
-  fs::create_directories(file.parent_path());
-  std::ofstream out(file, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + file.string());
-  return file;
-}
-
-std::string ScratchFolder::Read(const std::string& relative) const {
-  std::ifstream in(path_ / relative, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 std::uint16_t FreeLoopbackPort() {
   int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) throw std::system_error(errno, std::generic_category(), "socket");
@@ -108,41 +74,9 @@ bool AcceptsConnections(std::uint16_t port) {
   return connected;
 }
 
-PeerProcess::PeerProcess(const fs::path& program, const std::vector<std::string>& arguments,
-                         const fs::path& outputFile) {
-  std::vector<std::string> words{program.string()};
-  words.insert(words.end(), arguments.begin(), arguments.end());
-  std::vector<char*> argv;
-  for (std::string& word : words) argv.push_back(word.data());
-  argv.push_back(nullptr);
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-  int error = ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (error != 0) {
-    pid_ = -1;
-    throw std::system_error(error, std::generic_category(), "start " + program.string());
-  }
-}
-
-PeerProcess::~PeerProcess() { Stop(); }
-
-bool PeerProcess::Running() {
-  if (pid_ <= 0) return false;
-  int status = 0;
-  pid_t result = ::waitpid(pid_, &status, WNOHANG);
-  if (result == 0) return true;
-  pid_ = -1;  // ended and reaped (or not ours any more)
-  return false;
-}
-
-bool PeerProcess::WaitUntilListening(std::uint16_t port, milliseconds limit) {
+bool WaitUntilListening(ChildProcess& peer, std::uint16_t port, milliseconds limit) {
   const auto deadline = steady_clock::now() + limit;
-  while (Running()) {
+  while (peer.Running()) {
     if (AcceptsConnections(port)) return true;
     if (steady_clock::now() >= deadline) return false;
     std::this_thread::sleep_for(milliseconds(20));
@@ -150,20 +84,4 @@ bool PeerProcess::WaitUntilListening(std::uint16_t port, milliseconds limit) {
   return false;
 }
 
-void PeerProcess::Stop(milliseconds grace) {
-  if (!Running()) return;
-  ::kill(pid_, SIGTERM);
-  const auto deadline = steady_clock::now() + grace;
-  while (Running()) {
-    if (steady_clock::now() >= deadline) {
-      ::kill(pid_, SIGKILL);
-      int status = 0;
-      ::waitpid(pid_, &status, 0);
-      pid_ = -1;
-      return;
-    }
-    std::this_thread::sleep_for(milliseconds(10));
-  }
-}
-
-}  // namespace vrk::testing
+}  // namespace vrk_test

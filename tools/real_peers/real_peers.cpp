@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <string_view>
 
-namespace vrk::testing {
+namespace vrk_test {
 
 namespace fs = std::filesystem;
 using std::chrono::milliseconds;
@@ -30,6 +30,16 @@ const std::string& Checked(const std::string& value) {
 }
 
 std::string Quoted(const std::string& value) { return "\"" + Checked(value) + "\""; }
+
+// The server in the foreground, its output kept in the folder for when it does not start.
+std::unique_ptr<ChildProcess> Start(const fs::path& program, std::vector<std::string> arguments,
+                                    const ScratchFolder& folder) {
+  ChildOptions options;
+  options.arguments = std::move(arguments);
+  options.input = Stream::kNull;
+  options.outputFile = folder.Inside("output.log");
+  return std::make_unique<ChildProcess>(program.string(), options);
+}
 
 std::string Tail(const std::string& text) {
   constexpr std::size_t kKept = 2000;
@@ -58,23 +68,20 @@ std::optional<fs::path> NginxPeer::Program() { return FindProgram("nginx"); }
 NginxPeer::NginxPeer(const NginxSite& site) {
   const auto program = Program();
   if (!program) throw std::runtime_error("nginx is not installed");
-  for (const auto& [path, bytes] : site.Files()) folder_.Write("www/" + path, bytes);
+  for (const auto& [path, bytes] : site.Files()) folder_.Put("www/" + path, bytes);
   fs::create_directories(Folder() / "logs");
   fs::create_directories(Folder() / "temp");
 
   std::string lastOutput;
   for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
     port_ = FreeLoopbackPort();
-    const fs::path config = folder_.Write("nginx.conf", Configuration(site));
+    const std::string config = folder_.Put("nginx.conf", Configuration(site));
     // -e: errors from before the configuration is read must not go to the system's log.
-    process_ = std::make_unique<PeerProcess>(
-        *program,
-        std::vector<std::string>{"-p", Folder().string() + "/", "-c", config.string(), "-e",
-                                 (Folder() / "logs/error.log").string()},
-        Folder() / "output.log");
-    if (process_->WaitUntilListening(port_, kStartLimit)) return;
+    process_ = Start(*program, {"-p", Folder().string() + "/", "-c", config, "-e",
+                                folder_.Inside("logs/error.log")}, folder_);
+    if (WaitUntilListening(*process_, port_, kStartLimit)) return;
     process_->Stop();
-    lastOutput = folder_.Read("output.log") + folder_.Read("logs/error.log");
+    lastOutput = folder_.Get("output.log") + folder_.Get("logs/error.log");
   }
   throw std::runtime_error("nginx did not start: " + Tail(lastOutput));
 }
@@ -136,7 +143,7 @@ SquidPeer::SquidPeer(SquidOptions options) {
   std::string lastOutput;
   for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
     port_ = FreeLoopbackPort();
-    const fs::path config = folder_.Write("squid.conf", Configuration(options));
+    const std::string config = folder_.Put("squid.conf", Configuration(options));
     if (::geteuid() == 0) {
       // Started as root, squid drops to its effective user, who must write the logs here.
       if (const passwd* user = ::getpwnam("proxy")) {
@@ -146,11 +153,10 @@ SquidPeer::SquidPeer(SquidOptions options) {
         (void)::chown(Folder().c_str(), user->pw_uid, user->pw_gid);
       }
     }
-    process_ = std::make_unique<PeerProcess>(*program, std::vector<std::string>{"-N", "-f", config.string()},
-                                             Folder() / "output.log");
-    if (process_->WaitUntilListening(port_, kStartLimit)) return;
+    process_ = Start(*program, {"-N", "-f", config}, folder_);
+    if (WaitUntilListening(*process_, port_, kStartLimit)) return;
     process_->Stop();
-    lastOutput = folder_.Read("output.log") + folder_.Read("cache.log");
+    lastOutput = folder_.Get("output.log") + folder_.Get("cache.log");
   }
   throw std::runtime_error("squid did not start: " + Tail(lastOutput));
 }
@@ -188,4 +194,4 @@ std::string SquidPeer::Configuration(const SquidOptions& options) const {
   return out.str();
 }
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

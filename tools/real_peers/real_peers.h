@@ -12,9 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/child_process.h"
+#include "tests/support/scratch_folder.h"
 #include "tools/real_peers/peer_process.h"
 
-namespace vrk::testing {
+namespace vrk_test {
 
 // What a private nginx serves besides its static files.
 class NginxSite {
@@ -63,7 +65,7 @@ class NginxPeer {
   const std::filesystem::path& Folder() const { return folder_.Path(); }
   // The access log so far, one line per request: the request line, the status, then the
   // Cookie and Via lines of the request in quotes ("-" when absent).
-  std::string AccessLog() const { return folder_.Read("logs/access.log"); }
+  std::string AccessLog() const { return folder_.Get("logs/access.log"); }
   // Stops the server now (the destructor does it otherwise).
   void Stop();
 
@@ -72,7 +74,7 @@ class NginxPeer {
 
   ScratchFolder folder_{"vrk_nginx_"};
   std::uint16_t port_ = 0;
-  std::unique_ptr<PeerProcess> process_;
+  std::unique_ptr<ChildProcess> process_;
 };
 
 struct SquidOptions {
@@ -91,7 +93,7 @@ class SquidPeer {
 
   std::uint16_t Port() const { return port_; }
   const std::filesystem::path& Folder() const { return folder_.Path(); }
-  std::string AccessLog() const { return folder_.Read("access.log"); }
+  std::string AccessLog() const { return folder_.Get("access.log"); }
   void Stop();
 
  private:
@@ -99,7 +101,7 @@ class SquidPeer {
 
   ScratchFolder folder_{"vrk_squid_"};
   std::uint16_t port_ = 0;
-  std::unique_ptr<PeerProcess> process_;
+  std::unique_ptr<ChildProcess> process_;
 };
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

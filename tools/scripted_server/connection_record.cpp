@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace vrk::testing {
+namespace vrk_test {
 
 void ConnectionRecord::Append(const char* data, std::size_t size) {
   {
@@ -97,4 +97,4 @@ bool ConnectionRecord::WaitForEnd(std::chrono::milliseconds timeout) const {
   return WaitFor(timeout, [&] { return ended_; });
 }
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-namespace vrk::testing {
+namespace vrk_test {
 
 class ConnectionRecord {
  public:
@@ -57,4 +57,4 @@ class ConnectionRecord {
   std::string failure_;
 };
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

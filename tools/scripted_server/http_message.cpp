@@ -4,7 +4,7 @@
 #include <charconv>
 #include <vector>
 
-namespace vrk::testing {
+namespace vrk_test {
 
 namespace {
 
@@ -136,4 +136,4 @@ std::string FormatResponseHead(const HttpResponse& response) {
   return head;
 }
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

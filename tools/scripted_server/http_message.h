@@ -8,7 +8,7 @@
 
 #include "tools/scripted_server/script.h"
 
-namespace vrk::testing {
+namespace vrk_test {
 
 // The request line and headers of a head that ends with its blank line; nullopt when the
 // request line is not "method target version".
@@ -27,4 +27,4 @@ const char* ReasonPhrase(int status);
 // "Connection: close" unless the response names them itself.
 std::string FormatResponseHead(const HttpResponse& response);
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-namespace vrk::testing {
+namespace vrk_test {
 
 namespace {
 bool SameName(std::string_view a, std::string_view b) {
@@ -118,4 +118,4 @@ Script& Script::AnswerHttp(HttpHandler handler) {
   return *this;
 }
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

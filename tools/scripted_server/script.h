@@ -12,7 +12,7 @@
 #include <variant>
 #include <vector>
 
-namespace vrk::testing {
+namespace vrk_test {
 
 using Milliseconds = std::chrono::milliseconds;
 
@@ -130,4 +130,4 @@ class Script {
   std::vector<Step> steps_;
 };
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

@@ -8,7 +8,7 @@
 #include "tools/scripted_server/http_message.h"
 #include "tools/scripted_server/socket_shim.h"
 
-namespace vrk::testing {
+namespace vrk_test {
 
 namespace {
 
@@ -348,4 +348,4 @@ void PlayScript(sockets::Socket socket, sockets::Socket wake, const Script& scri
   Runner(socket, wake, record, settings).Play(script);
 }
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

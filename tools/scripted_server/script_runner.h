@@ -7,7 +7,7 @@
 #include "tools/scripted_server/script.h"
 #include "tools/scripted_server/socket_shim.h"
 
-namespace vrk::testing {
+namespace vrk_test {
 
 struct RunnerSettings {
   // Longest time a send may make no progress, and the time an HTTP request may take.
@@ -24,4 +24,4 @@ struct RunnerSettings {
 void PlayScript(sockets::Socket socket, sockets::Socket wake, const Script& script,
                 ConnectionRecord& record, const RunnerSettings& settings);
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

@@ -2,7 +2,7 @@
 
 #include "tools/scripted_server/script_runner.h"
 
-namespace vrk::testing {
+namespace vrk_test {
 
 ConnectionPlan ConnectionPlan::Sequence(std::vector<Script> scripts) {
   ConnectionPlan plan;
@@ -240,4 +240,4 @@ std::vector<HttpRequest> ScriptedServer::Requests() const {
   return requests_;
 }
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

@@ -18,7 +18,7 @@
 #include "tools/scripted_server/script.h"
 #include "tools/scripted_server/socket_shim.h"
 
-namespace vrk::testing {
+namespace vrk_test {
 
 // Which script each accepted connection plays.
 class ConnectionPlan {
@@ -121,4 +121,4 @@ class ScriptedServer {
   std::thread acceptor_;
 };
 
-}  // namespace vrk::testing
+}  // namespace vrk_test

@@ -21,7 +21,7 @@
 #include <system_error>
 #include <vector>
 
-namespace vrk::testing::sockets {
+namespace vrk_test::sockets {
 
 namespace {
 
@@ -376,4 +376,4 @@ int Wait(Watch* watches, std::size_t count, int timeoutMs) {
 #endif
 }
 
-}  // namespace vrk::testing::sockets
+}  // namespace vrk_test::sockets

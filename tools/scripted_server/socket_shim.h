@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-namespace vrk::testing::sockets {
+namespace vrk_test::sockets {
 
 // Wide enough for a POSIX descriptor and a Windows SOCKET; kNone is both platforms' "invalid".
 using Socket = std::intptr_t;
@@ -59,4 +59,4 @@ struct Watch {
 // of ready sockets, 0 on time-out or when a signal interrupted the wait, -1 when it failed.
 int Wait(Watch* watches, std::size_t count, int timeoutMs);
 
-}  // namespace vrk::testing::sockets
+}  // namespace vrk_test::sockets

@@ -10,26 +10,24 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-#include <thread>
 
 #include "platform/winapi.h"
-#include "tests/platform/scratch_folder.h"
+#include "tests/support/eventually.h"
+#include "tests/support/host.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
-using vrk::testing::ScratchFolder;
+using vrk_test::ScratchFolder;
 
 std::uintptr_t Code(HINSTANCE result) { return reinterpret_cast<std::uintptr_t>(result); }
 
 class ShellTest : public ::testing::Test {
  protected:
   ShellTest() {
-    const char* path = std::getenv("PATH");
-    savedPath_ = path ? path : "";
     std::filesystem::create_directory(folder_.Path() / "bin");
     setenv("PATH", (folder_.Inside("bin") + ":/usr/bin:/bin").c_str(), 1);
   }
-  ~ShellTest() override { setenv("PATH", savedPath_.c_str(), 1); }
 
   void PutScript(const std::string& name, const std::string& body) {
     folder_.Put(name, "#!/bin/sh\n" + body);
@@ -42,16 +40,11 @@ class ShellTest : public ::testing::Test {
 
   // The started process runs on its own, so its marker is awaited, within bounds.
   std::string Await(const std::string& name) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (std::filesystem::exists(folder_.Path() / name)) return folder_.Get(name);
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return "(not written)";
+    return vrk_test::Eventually([&] { return folder_.Exists(name); }) ? folder_.Get(name) : "(not written)";
   }
 
+  vrk_test::SavedVariables savedPath_{{"PATH"}};
   ScratchFolder folder_;
-  std::string savedPath_;
 };
 
 TEST_F(ShellTest, StartsAProgramDetachedWithoutTheToolsInputOrFiles) {

@@ -5,19 +5,17 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <thread>
 
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
 
-#include "platform/profile_values.h"
 #include "platform/winapi.h"
-#include "tests/platform/scratch_folder.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
-using vrk::testing::ScratchFolder;
+using vrk_test::ScratchFolder;
 
 class ProfileTest : public ::testing::Test {
  protected:
@@ -193,50 +191,8 @@ TEST_F(ProfileTest, RefusesReadOnlyFolderAndLeavesNothingBehind) {
             1);
 }
 
-TEST_F(ProfileTest, SeveralKeysAreWrittenAsOneChange) {
-  folder_.Put("vrk.ini", "; kept\r\n[Main]\r\nProgram=Okno\r\nIP=old\r\n");
-  const vrk::ProfileValue values[] = {{"IP", "10.0.0.1"}, {"Port", "3128"}};
-  ASSERT_TRUE(vrk::WriteProfileValues("Main", values, ini_.c_str()));
-  EXPECT_EQ(Read("Main", "IP"), "10.0.0.1");
-  EXPECT_EQ(Read("Main", "Port"), "3128");
-  EXPECT_EQ(Read("Main", "Program"), "Okno");
-  EXPECT_EQ(folder_.Names(), std::set<std::string>{"vrk.ini"});
-
-  const std::string missingFolder = folder_.Inside("absent/vrk.ini");
-  EXPECT_FALSE(vrk::WriteProfileValues("Main", values, missingFolder.c_str()));
-  EXPECT_NE(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
-  EXPECT_EQ(folder_.Names(), std::set<std::string>{"vrk.ini"});
-}
-
-TEST_F(ProfileTest, ChangesMadeAtOnceNeverMix) {
-  const vrk::ProfileValue first[] = {{"IP", "10.0.0.1"}, {"Port", "1001"}};
-  const vrk::ProfileValue second[] = {{"IP", "10.0.0.2"}, {"Port", "1002"}};
-  for (int round = 0; round < 50; ++round) {
-    folder_.Put("vrk.ini", "[Main]\r\nProgram=Okno\r\n");
-    std::thread other([&] { EXPECT_TRUE(vrk::WriteProfileValues("Main", second, ini_.c_str())); });
-    EXPECT_TRUE(vrk::WriteProfileValues("Main", first, ini_.c_str()));
-    other.join();
-    const std::string pair = Read("Main", "IP") + ":" + Read("Main", "Port");
-    EXPECT_TRUE(pair == "10.0.0.1:1001" || pair == "10.0.0.2:1002") << pair;
-  }
-  EXPECT_EQ(folder_.Names(), std::set<std::string>{"vrk.ini"});
-}
-
 #ifndef _WIN32
 // The Windows platform lays out the files it rewrites in its own way; ours keeps them.
-
-TEST_F(ProfileTest, SeveralKeysKeepEveryOtherLineAndRefuseAsOne) {
-  const std::string original = "; kept\n[Main]\nProgram=Okno\nIP=old\n\n[Other]\nIP=x\n";
-  folder_.Put("vrk.ini", original);
-  const vrk::ProfileValue planting[] = {{"IP", "new"}, {"Port", "1\n[Evil]"}};
-  EXPECT_FALSE(vrk::WriteProfileValues("Main", planting, ini_.c_str()));
-  EXPECT_EQ(folder_.Get("vrk.ini"), original);
-
-  const vrk::ProfileValue values[] = {{"IP", "new"}, {"Port", "1"}};
-  ASSERT_TRUE(vrk::WriteProfileValues("Main", values, ini_.c_str()));
-  EXPECT_EQ(folder_.Get("vrk.ini"),
-            "; kept\n[Main]\nProgram=Okno\nIP=new\nPort=1\n\n[Other]\nIP=x\n");
-}
 
 TEST_F(ProfileTest, FileIsReadAgainOnlyWhenItChanged) {
   folder_.Put("vrk.ini", "[Main]\r\nIP=aaa\r\n");

@@ -4,22 +4,23 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/winapi.h"
-#include "tests/platform/scratch_folder.h"
+#include "tests/support/host.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
-using vrk::testing::ScratchFolder;
+using vrk_test::ScratchFolder;
 
 constexpr const char* kSettings =
     "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 constexpr const char* kVersion5 = "Windows Registry Editor Version 5.00\r\n\r\n";
-constexpr const char* kVariables[] = {"VRK_REGISTRY", "XDG_CONFIG_HOME", "HOME", "http_proxy",
-                                      "HTTP_PROXY"};
+const std::vector<std::string> kVariables = {"VRK_REGISTRY", "XDG_CONFIG_HOME", "HOME",
+                                            "http_proxy", "HTTP_PROXY"};
 
 struct Value {
   LONG status = ERROR_SUCCESS;
@@ -30,15 +31,8 @@ struct Value {
 class RegistryFileTest : public ::testing::Test {
  protected:
   RegistryFileTest() {
-    for (const char* name : kVariables) {
-      if (const char* value = std::getenv(name)) saved_[name] = value;
-      unsetenv(name);
-    }
+    for (const std::string& name : kVariables) unsetenv(name.c_str());
     setenv("VRK_REGISTRY", file_.c_str(), 1);
-  }
-  ~RegistryFileTest() override {
-    for (const char* name : kVariables) unsetenv(name);
-    for (const auto& [name, value] : saved_) setenv(name.c_str(), value.c_str(), 1);
   }
 
   void Write(const std::string& body, const char* header = kVersion5) {
@@ -68,9 +62,9 @@ class RegistryFileTest : public ::testing::Test {
     return found;
   }
 
+  vrk_test::SavedVariables saved_{kVariables};
   ScratchFolder folder_;
   std::string file_ = folder_.Inside("registry.reg");
-  std::map<std::string, std::string> saved_;
 };
 
 std::string Text0(const std::string& text) { return text + std::string(1, '\0'); }
@@ -227,7 +221,6 @@ TEST_F(RegistryFileTest, WithoutAFileTheProxyComesFromTheEnvironment) {
 TEST_F(RegistryFileTest, TheFileLiesInTheUsersConfigurationFolder) {
   unsetenv("VRK_REGISTRY");
   setenv("XDG_CONFIG_HOME", folder_.Path().c_str(), 1);
-  std::filesystem::create_directory(folder_.Path() / "vrk");
   folder_.Put("vrk/registry.reg",
               std::string(kVersion5) + "[HKEY_CURRENT_USER\\Software\\Xdg]\r\n");
   EXPECT_TRUE(KeyExists("Software\\Xdg"));
@@ -236,7 +229,6 @@ TEST_F(RegistryFileTest, TheFileLiesInTheUsersConfigurationFolder) {
   setenv("HOME", folder_.Path().c_str(), 1);
   EXPECT_FALSE(KeyExists("Software\\Xdg"));
   EXPECT_TRUE(KeyExists(kSettings));  // no file under ~/.config: the environment stands in
-  std::filesystem::create_directories(folder_.Path() / ".config" / "vrk");
   folder_.Put(".config/vrk/registry.reg", std::string(kVersion5) + "[HKCU\\Software\\Home]\r\n");
   EXPECT_TRUE(KeyExists("Software\\Home"));
   EXPECT_FALSE(KeyExists(kSettings));

@@ -10,16 +10,16 @@
 #include <vector>
 
 #include "platform/winapi.h"
-#include "tests/under_wine.h"
+#include "tests/support/host.h"
 #include "tools/scripted_server/scripted_server.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-using vrk::testing::ConnectionPlan;
-using vrk::testing::Script;
-using vrk::testing::ScriptedServer;
+using vrk_test::ConnectionPlan;
+using vrk_test::Script;
+using vrk_test::ScriptedServer;
 
 constexpr UINT kSocketMessage = 1125;
 constexpr UINT kLookupMessage = 1126;
@@ -225,7 +225,7 @@ TEST_F(WinsockTest, GracefulCloseComesAfterTheDataWithNoError) {
 }
 
 TEST_F(WinsockTest, ResetByThePeerClosesWithAnError) {
-  if (vrk::testing::RunningUnderWine()) GTEST_SKIP() << "Wine reports a reset by the peer as a graceful close";
+  if (vrk_test::RunningUnderWine()) GTEST_SKIP() << "Wine reports a reset by the peer as a graceful close";
   ScriptedServer server(ConnectionPlan::Sequence({Script().Pause(100ms).Reset()}));
   SOCKET s = Connected(server.Port());
   std::optional<Event> closed = NextEvent(window_);
@@ -247,7 +247,7 @@ TEST_F(WinsockTest, RefusedConnectArrivesAsConnectEventWithTheError) {
 }
 
 TEST_F(WinsockTest, CallsOnSocketsInTheWrongStateFail) {
-  if (vrk::testing::RunningUnderWine()) GTEST_SKIP() << "Wine gives other error codes for calls on unconnected sockets";
+  if (vrk_test::RunningUnderWine()) GTEST_SKIP() << "Wine gives other error codes for calls on unconnected sockets";
   SOCKET s = NewSocket();
   char buffer[4];
   EXPECT_EQ(recv(s, buffer, sizeof buffer, 0), SOCKET_ERROR);
@@ -334,7 +334,7 @@ TEST_F(WinsockTest, AcceptEventIsReenabledByAcceptAndTheNewSocketInheritsTheSele
 }
 
 TEST_F(WinsockTest, LingerOfZeroMakesCloseAReset) {
-  if (vrk::testing::RunningUnderWine()) GTEST_SKIP() << "Wine reports a reset by the peer as a graceful close";
+  if (vrk_test::RunningUnderWine()) GTEST_SKIP() << "Wine reports a reset by the peer as a graceful close";
   u_short port = 0;
   SOCKET listener = Listening(&port);
   SOCKET client = NewSocket();
@@ -459,7 +459,7 @@ TEST_F(WinsockTest, LookupIntoTooSmallABufferTellsTheLengthNeeded) {
 }
 
 TEST_F(WinsockTest, CanceledLookupNeitherWritesTheBufferNorReplies) {
-  if (vrk::testing::RunningUnderWine()) GTEST_SKIP() << "Wine still fills the buffer and replies after a successful cancel";
+  if (vrk_test::RunningUnderWine()) GTEST_SKIP() << "Wine still fills the buffer and replies after a successful cancel";
   std::vector<char> buffer(MAXGETHOSTSTRUCT, '#');
   HANDLE task = WSAAsyncGetHostByName(window_, kLookupMessage, "localhost", buffer.data(),
                                       static_cast<int>(buffer.size()));

@@ -1,0 +1,47 @@
+#include "tests/support/host.h"
+
+#include <windows.h>
+
+#include <stdlib.h>
+
+namespace vrk_test {
+
+std::filesystem::path TemporaryFolder() {
+  char temp[MAX_PATH + 1] = {};
+  GetTempPathA(sizeof temp, temp);
+  char longTemp[MAX_PATH + 1] = {};
+  return GetLongPathNameA(temp, longTemp, sizeof longTemp) != 0 ? longTemp : temp;
+}
+
+bool RunningUnderWine() {
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+std::string NativePath(const std::string& buildPath) {
+  if (buildPath.empty() || buildPath[0] != '/') return buildPath;
+  using DosName = WCHAR*(CDECL*)(const char*);
+  auto toDos = reinterpret_cast<DosName>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_dos_file_name")));
+  if (toDos != nullptr) {
+    if (WCHAR* wide = toDos(buildPath.c_str())) {
+      char narrow[MAX_PATH * 2] = {};
+      WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
+      HeapFree(GetProcessHeap(), 0, wide);
+      return narrow;
+    }
+  }
+  // Wine shows the machine's root as drive Z:.
+  std::string dos = "Z:" + buildPath;
+  for (char& c : dos) {
+    if (c == '/') c = '\\';
+  }
+  return dos;
+}
+
+void SetVariable(const std::string& name, const std::optional<std::string>& value) {
+  // The C runtime keeps its own copy, which getenv reads; "NAME=" removes the variable.
+  _putenv((name + "=" + value.value_or("")).c_str());
+}
+
+}  // namespace vrk_test
