@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/exceptions.h"
+#include "tests/support/expect_throw.h"
 
 namespace vrk {
 namespace {
@@ -33,20 +34,12 @@ TEST(StringListTest, EditsByIndex) {
 TEST(StringListTest, IndexOutOfBoundsNamesTheIndex) {
   TStringList list;
   list.Add("x");
-  auto expectError = [](auto action, const char* message) {
-    try {
-      action();
-      ADD_FAILURE() << "no error for " << message;
-    } catch (const EListError& e) {
-      EXPECT_EQ(e.Message(), message);
-    }
-  };
-  expectError([&] { list.Get(1); }, "List index out of bounds (1)");
-  expectError([&] { list.Get(-1); }, "List index out of bounds (-1)");
-  expectError([&] { list.Put(1, "y"); }, "List index out of bounds (1)");
-  expectError([&] { list.Delete(5); }, "List index out of bounds (5)");
-  expectError([&] { list.Insert(2, "y"); }, "List index out of bounds (2)");
-  expectError([&] { TStringList().Get(0); }, "List index out of bounds (0)");
+  EXPECT_THROW_MSG(list.Get(1), EListError, "List index out of bounds (1)");
+  EXPECT_THROW_MSG(list.Get(-1), EListError, "List index out of bounds (-1)");
+  EXPECT_THROW_MSG(list.Put(1, "y"), EListError, "List index out of bounds (1)");
+  EXPECT_THROW_MSG(list.Delete(5), EListError, "List index out of bounds (5)");
+  EXPECT_THROW_MSG(list.Insert(2, "y"), EListError, "List index out of bounds (2)");
+  EXPECT_THROW_MSG(TStringList().Get(0), EListError, "List index out of bounds (0)");
   EXPECT_EQ(list.Count(), 1);
 }
 
@@ -65,12 +58,7 @@ TEST(StringListTest, SortedListKeepsCaseInsensitiveOrder) {
   EXPECT_EQ(list.IndexOf("apple"), 0);
   EXPECT_EQ(list.IndexOf("kiwi"), -1);
 
-  try {
-    list.Put(0, "x");
-    FAIL();
-  } catch (const EListError& e) {
-    EXPECT_EQ(e.Message(), "Operation not allowed on sorted list");
-  }
+  EXPECT_THROW_MSG(list.Put(0, "x"), EListError, "Operation not allowed on sorted list");
   EXPECT_THROW(list.Insert(0, "x"), EListError);
   list.Delete(0);
   EXPECT_EQ(list[0], "APPLE");

@@ -9,6 +9,7 @@
 #include "framework/exceptions.h"
 #include "net/NMHttp.h"
 #include "tests/net/nmhttp_test_support.h"
+#include "tests/support/expect_throw.h"
 
 namespace vrk {
 namespace {
@@ -70,12 +71,7 @@ TEST(NMHttpRedirect, RedirectionWithoutLocationRequestsTheLastOneKnown) {
       Answer(Response("HTTP/1.0 200 OK", "", "")),
   }));
   auto client = MakeProxiedClient(server);
-  try {
-    client->Get("srv/a");
-    FAIL() << "no exception";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "Empty URL");
-  }
+  EXPECT_THROW_MSG(client->Get("srv/a"), Exception, "Empty URL");
   EXPECT_EQ(server.ConnectionCount(), 1u);
   client->Get("srv/b");
   client->Get("srv/c");
@@ -126,12 +122,7 @@ TEST(NMHttpRedirect, TheTwentyFirstRedirectionEndsTheCall) {
     log.Attach(*client);
     int redirections = 0;
     client->OnRedirect = [&redirections](bool&) { ++redirections; };
-    try {
-      client->Get("http://srv/loop");
-      FAIL() << "no exception";
-    } catch (const Exception& e) {
-      EXPECT_EQ(e.Message(), "Too many redirections");
-    }
+    EXPECT_THROW_MSG(client->Get("http://srv/loop"), Exception, "Too many redirections");
     EXPECT_EQ(redirections, TNMHTTP::kMaxRedirections + 1);
     EXPECT_EQ(server.ConnectionCount(), 21u);
     EXPECT_FALSE(client->IsConnected());

@@ -6,6 +6,7 @@
 
 #include "net/response_head.h"
 #include "net/sock_exceptions.h"
+#include "tests/support/expect_throw.h"
 
 namespace vrk {
 namespace {
@@ -64,12 +65,7 @@ TEST(ResponseHead, HeadMayFillTheBoundButNotPassIt) {
   TResponseHead full = head;
   EXPECT_FALSE(full.Take("\r\n"));
   EXPECT_EQ(full.Bytes(), kMaxResponseHeadBytes);
-  try {
-    head.Take("X\r\n");
-    FAIL() << "no exception";
-  } catch (const ESockError& error) {
-    EXPECT_EQ(error.Message(), kResponseHeadTooLarge);
-  }
+  EXPECT_THROW_MSG(head.Take("X\r\n"), ESockError, kResponseHeadTooLarge);
   EXPECT_EQ(head.Bytes(), kMaxResponseHeadBytes - 2);
 }
 

@@ -5,6 +5,7 @@
 #include <climits>
 
 #include "framework/exceptions.h"
+#include "tests/support/expect_throw.h"
 
 namespace vrk {
 namespace {
@@ -46,13 +47,8 @@ TEST(TextComparison, BoundedCountsTheEndAsAPosition) {
 }
 
 void ExpectRejected(const Text& input) {
-  try {
-    StrToInt(input);
-    ADD_FAILURE() << "accepted '" << input.ToStdString() << "'";
-  } catch (const EConvertError& error) {
-    std::string expected = "'" + input.ToStdString() + "' is not a valid integer value";
-    EXPECT_EQ(error.Message().ToStdString(), expected);
-  }
+  EXPECT_THROW_MSG(StrToInt(input), EConvertError,
+                   "'" + input.ToStdString() + "' is not a valid integer value");
   EXPECT_EQ(StrToIntDef(input, -77), -77);
 }
 
@@ -83,12 +79,7 @@ TEST(IntegerConversion, RejectsEverythingElseWithTheInputInTheMessage) {
 }
 
 TEST(IntegerConversion, EmptyTextMessageHasNothingBetweenApostrophes) {
-  try {
-    StrToInt("");
-    FAIL();
-  } catch (const Exception& error) {
-    EXPECT_EQ(error.Message(), "'' is not a valid integer value");
-  }
+  EXPECT_THROW_MSG(StrToInt(""), Exception, "'' is not a valid integer value");
 }
 
 TEST(IntegerConversion, IntToStrWritesDecimal) {
