@@ -9,15 +9,13 @@
 namespace vrk {
 namespace {
 const HiddenWindowClass kTimerWindowClass{"TmrWindowClass", TimerWindowProc};
-// WM_ACTIVATEAPP, which the emulated subset does not name.
-constexpr UINT kActivateApp = 0x001C;
 }  // namespace
 
 LRESULT CALLBACK TimerWindowProc(HWND Window, UINT Message, WPARAM First, LPARAM Second) {
   auto* timer = static_cast<TThreadTimer*>(HiddenWindowOwner(Window));
   if (timer == nullptr) return DefWindowProcA(Window, Message, First, Second);
   switch (Message) {
-    case kActivateApp:
+    case WM_ACTIVATEAPP:
       return 0;
     case WM_TIMER:
       // A tick's failure is the user's to see; it must not reach the wait that pumped it.

@@ -1,14 +1,14 @@
 // CompareStringA over the C/UTF-8 user locale.
 #include <cstring>
 
+#include "base/ascii.h"
 #include "platform/posix/win32.h"
 
 namespace {
 
 unsigned char Folded(char c, bool ignoreCase) {
   auto byte = static_cast<unsigned char>(c);
-  if (ignoreCase && byte >= 'a' && byte <= 'z') return static_cast<unsigned char>(byte - 'a' + 'A');
-  return byte;
+  return ignoreCase ? static_cast<unsigned char>(vrk::ascii::Upper(c)) : byte;
 }
 
 }  // namespace

@@ -58,12 +58,6 @@ DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
   return static_cast<DWORD>(folder.size());
 }
 
-BOOL SetCurrentDirectoryA(LPCSTR path) {
-  if (path == nullptr) return Fail(EINVAL);
-  if (::chdir(vrk_posix::PosixPath(path).c_str()) != 0) return Fail(errno);
-  return TRUE;
-}
-
 DWORD GetFileAttributesA(LPCSTR fileName) {
   struct stat info {};
   if (fileName == nullptr || ::stat(vrk_posix::PosixPath(fileName).c_str(), &info) != 0) {

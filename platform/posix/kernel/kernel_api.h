@@ -82,7 +82,6 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR
 
 // Files.
 DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer);
-BOOL SetCurrentDirectoryA(LPCSTR path);
 DWORD GetFileAttributesA(LPCSTR fileName);
 // The name made absolute against the current folder; POSIX has no device namespace.
 DWORD GetFullPathNameA(LPCSTR fileName, DWORD size, LPSTR buffer, LPSTR* filePart);

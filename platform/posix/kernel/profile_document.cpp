@@ -3,20 +3,16 @@
 #include <algorithm>
 #include <set>
 
+#include "base/ascii.h"
+
 namespace vrk_posix {
 
 namespace {
 
-bool IsBlank(char c) noexcept { return c == ' ' || c == '\t'; }
 bool IsLineEnd(char c) noexcept { return c == '\r' || c == '\n'; }
 
-std::string_view Trimmed(std::string_view s) noexcept {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
-}
-
-char Folded(char c) noexcept { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+constexpr std::string_view Trimmed(std::string_view s) noexcept { return vrk::ascii::TrimBlanks(s); }
+constexpr char Folded(char c) noexcept { return vrk::ascii::Upper(c); }
 
 // Editors that save UTF-8 put a byte order mark in front of the first section header.
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
@@ -65,9 +61,7 @@ void AddOnce(std::vector<std::string>& names, std::set<std::string>& seen, std::
 }  // namespace
 
 bool SameName(std::string_view a, std::string_view b) noexcept {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return Folded(x) == Folded(y); });
+  return vrk::ascii::EqualIgnoringCase(a, b);
 }
 
 std::string_view Unquoted(std::string_view value) {

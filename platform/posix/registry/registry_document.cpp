@@ -1,13 +1,12 @@
 // The key tree of the emulated registry and the name rules it compares by.
 #include <cstdint>
 
+#include "base/ascii.h"
 #include "platform/posix/registry/registry_file.h"
 
 namespace vrk_posix {
 
 namespace {
-
-char FoldedChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 void AppendUtf8(std::string& out, std::uint32_t code) {
   if (code < 0x80) {
@@ -33,7 +32,7 @@ constexpr std::uint32_t kReplacementCharacter = 0xFFFD;
 
 std::string FoldedName(std::string_view name) {
   std::string folded(name);
-  for (char& c : folded) c = FoldedChar(c);
+  for (char& c : folded) c = vrk::ascii::Lower(c);
   return folded;
 }
 
@@ -44,7 +43,7 @@ std::optional<std::string> FoldedKeyPath(std::string_view path) {
   // Windows skips empty steps between names: backslashes in a row count as one.
   std::string folded;
   for (char c : path) {
-    if (c != '\\' || folded.back() != '\\') folded += FoldedChar(c);
+    if (c != '\\' || folded.back() != '\\') folded += vrk::ascii::Lower(c);
   }
   return folded;
 }

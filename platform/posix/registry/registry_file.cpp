@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/ascii.h"
 #include "platform/posix/registry/registry_file.h"
 
 namespace vrk_posix {
@@ -15,31 +16,14 @@ constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
 constexpr std::string_view kRoot = "HKEY_CURRENT_USER";
 constexpr std::string_view kRootShort = "HKCU";
 
-std::string_view Trimmed(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  const std::size_t last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
-
-bool StartsWithIgnoreCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() && FoldedName(text.substr(0, prefix.size())) ==
-                                              FoldedName(prefix);
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
+constexpr std::string_view Trimmed(std::string_view text) noexcept { return vrk::ascii::TrimBlanks(text); }
 
 // One to eight hexadecimal digits and nothing else.
 std::optional<DWORD> HexNumber(std::string_view digits) {
   if (digits.empty() || digits.size() > 8) return std::nullopt;
   DWORD value = 0;
   for (char c : digits) {
-    const int digit = HexDigit(c);
+    const int digit = vrk::ascii::HexDigitValue(c);
     if (digit < 0) return std::nullopt;
     value = value << 4 | static_cast<DWORD>(digit);
   }
@@ -143,7 +127,7 @@ class Parser {
 
   static std::optional<std::string_view> BelowRoot(std::string_view path) {
     for (std::string_view root : {kRoot, kRootShort}) {
-      if (!StartsWithIgnoreCase(path, root)) continue;
+      if (!vrk::ascii::StartsIgnoringCase(path, root)) continue;
       std::string_view rest = path.substr(root.size());
       if (rest.empty()) return rest;
       if (rest.front() == '\\') return rest.substr(1);
@@ -171,11 +155,11 @@ class Parser {
     }
     if (!line.empty() && line.front() == '"') {
       value = TextValue(line);
-    } else if (StartsWithIgnoreCase(line, "dword:")) {
+    } else if (vrk::ascii::StartsIgnoringCase(line, "dword:")) {
       if (const std::optional<DWORD> number = HexNumber(line.substr(6))) {
         value = RegistryValue{REG_DWORD, DwordData(*number)};
       }
-    } else if (StartsWithIgnoreCase(line, "hex")) {
+    } else if (vrk::ascii::StartsIgnoringCase(line, "hex")) {
       value = HexValue(line.substr(3));
     }
     if (value && current_) (*current_)[FoldedName(name)] = std::move(*value);

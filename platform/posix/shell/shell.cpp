@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ascii.h"
 #include "platform/posix/kernel/paths.h"
 #include "platform/posix/win32.h"
 
@@ -55,11 +56,7 @@ DWORD CodeFromErrno(int error) {
 
 bool IsOpenVerb(const char* verb) {
   if (verb == nullptr) return true;
-  std::string given = verb;
-  for (char& c : given) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return given == "open";
+  return vrk::ascii::EqualIgnoringCase(verb, "open");
 }
 
 // Blanks separate parameters; double quotes group blanks into one and are dropped.

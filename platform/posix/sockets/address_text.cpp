@@ -2,6 +2,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "base/ascii.h"
 #include "platform/posix/win32.h"
 
 namespace {
@@ -28,8 +29,8 @@ bool ParsePart(const char*& text, std::uint32_t* value) {
     unsigned digit;
     if (c >= '0' && c <= '9') {
       digit = static_cast<unsigned>(c - '0');
-    } else if (base == 16 && std::isxdigit(c)) {
-      digit = static_cast<unsigned>(std::tolower(c) - 'a' + 10);
+    } else if (base == 16 && vrk::ascii::HexDigitValue(static_cast<char>(c)) >= 0) {
+      digit = static_cast<unsigned>(vrk::ascii::HexDigitValue(static_cast<char>(c)));
     } else {
       break;
     }

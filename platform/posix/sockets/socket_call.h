@@ -19,7 +19,6 @@ class SocketCall {
   // 0 when the call may go on, else the Winsock error that ends it.
   int Error() const { return error_; }
   SocketEntry& Entry() { return *entry_; }
-  const std::shared_ptr<SocketEntry>& Shared() const { return entry_; }
 
   // Around a call that may block: the lock is released, the entry kept alive.
   void BeginBlocking();

@@ -1,25 +1,18 @@
 #include "platform/posix/urlmon/download_result.h"
 
+#include "base/result_codes.h"
 #include "platform/posix/kernel/errno_map.h"
 
 namespace vrk_posix {
 
 HRESULT HttpStatusResult(long status) {
-  switch (status) {
-    case 404:
-    case 410:
-      return INET_E_RESOURCE_NOT_FOUND;
-    case 401:
-    case 407:
-      return INET_E_AUTHENTICATION_REQUIRED;
-    default:
-      return INET_E_DOWNLOAD_FAILURE;
-  }
+  // Only failures come here: a status below 400 is still a failure of the download.
+  const HRESULT result = vrk::result_codes::FromHttpStatus(status);
+  return result != S_OK ? result : INET_E_DOWNLOAD_FAILURE;
 }
 
 HRESULT FileErrorResult(int error) {
-  const DWORD code = vrk_posix::Win32ErrorFromErrno(error);
-  return code == 0 ? E_FAIL : static_cast<HRESULT>(0x80070000u | (code & 0xFFFFu));
+  return vrk::result_codes::FromWin32Error(Win32ErrorFromErrno(error));
 }
 
 HRESULT DownloadResult(CURLcode code, long httpStatus, long tunnelStatus) {

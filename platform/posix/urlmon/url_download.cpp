@@ -4,6 +4,7 @@
 #include <mutex>
 #include <string>
 
+#include "base/ascii.h"
 #include "platform/download_limits.h"
 #include "platform/posix/kernel/paths.h"
 #include "platform/posix/kernel/replacement_file.h"
@@ -31,10 +32,10 @@ DownloadLimits limits = InitialLimits();
 constexpr const char* kProtocols = "http,https,ftp,ftps,file";
 
 bool KnownScheme(const std::string& scheme) {
-  std::string lower;
-  for (const char c : scheme) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower == "http" || lower == "https" || lower == "ftp" || lower == "ftps" ||
-         lower == "file";
+  for (const char* known : {"http", "https", "ftp", "ftps", "file"}) {
+    if (vrk::ascii::EqualIgnoringCase(scheme, known)) return true;
+  }
+  return false;
 }
 
 // The URL with a scheme: one typed without is tried as http, as the Windows service does.

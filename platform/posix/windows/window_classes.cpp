@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 
+#include "base/ascii.h"
 #include "platform/posix/windows/edit_control.h"
 
 namespace vrk_posix {
@@ -12,7 +13,7 @@ namespace {
 std::string Folded(const char* name) {
   std::string result = name ? name : "";
   for (char& c : result) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    c = vrk::ascii::Upper(c);
   }
   return result;
 }
@@ -64,12 +65,6 @@ ATOM RegisterClassA(const WNDCLASSA* windowClass) {
   classes.byName[key] = WindowClass{windowClass->lpszClassName, windowClass->lpfnWndProc,
                                     windowClass->cbWndExtra, windowClass->hInstance};
   return static_cast<ATOM>(0xC000 + classes.byName.size());
-}
-
-BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
-  Classes& classes = TheClasses();
-  std::lock_guard<std::mutex> guard(classes.lock);
-  return classes.byName.erase(Folded(className)) ? TRUE : FALSE;
 }
 
 BOOL GetClassInfoA(HINSTANCE, LPCSTR className, WNDCLASSA* windowClass) {

@@ -32,11 +32,6 @@ BOOL IsIconic(HWND window) {
   return entry && entry->iconic ? TRUE : FALSE;
 }
 
-BOOL IsZoomed(HWND window) {
-  Window* entry = FindWindowEntry(window);
-  return entry && entry->zoomed ? TRUE : FALSE;
-}
-
 BOOL ShowWindow(HWND window, int command) {
   Window* entry = FindWindowEntry(window);
   if (entry == nullptr) return FALSE;
@@ -171,12 +166,5 @@ BOOL GetWindowRect(HWND window, RECT* rect) {
   Window* entry = FindWindowEntry(window);
   if (entry == nullptr || rect == nullptr) return FALSE;
   *rect = entry->rect;
-  return TRUE;
-}
-
-BOOL GetClientRect(HWND window, RECT* rect) {
-  Window* entry = FindWindowEntry(window);
-  if (entry == nullptr || rect == nullptr) return FALSE;
-  *rect = RECT{0, 0, entry->rect.right - entry->rect.left, entry->rect.bottom - entry->rect.top};
   return TRUE;
 }

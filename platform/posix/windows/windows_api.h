@@ -65,6 +65,7 @@ struct CREATESTRUCTA {
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
 #define WM_SHOWWINDOW 0x0018
+#define WM_ACTIVATEAPP 0x001C
 #define WM_NCCREATE 0x0081
 #define WM_NCDESTROY 0x0082
 #define WM_TIMER 0x0113
@@ -146,7 +147,6 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
 // Windows and the message queue.
 ATOM RegisterClassA(const WNDCLASSA* windowClass);
-BOOL UnregisterClassA(LPCSTR className, HINSTANCE instance);
 BOOL GetClassInfoA(HINSTANCE instance, LPCSTR className, WNDCLASSA* windowClass);
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
                      int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
@@ -155,7 +155,6 @@ BOOL DestroyWindow(HWND window);
 BOOL IsWindow(HWND window);
 BOOL IsWindowVisible(HWND window);
 BOOL IsIconic(HWND window);
-BOOL IsZoomed(HWND window);
 BOOL ShowWindow(HWND window, int command);
 HWND GetParent(HWND window);
 LONG GetWindowLongA(HWND window, int index);
@@ -171,7 +170,6 @@ BOOL EnumWindows(WNDENUMPROC callback, LPARAM param);
 BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM param);
 HWND FindWindowA(LPCSTR className, LPCSTR windowName);
 BOOL GetWindowRect(HWND window, RECT* rect);
-BOOL GetClientRect(HWND window, RECT* rect);
 
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
