@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <vector>
 
 #include "framework/component.h"
@@ -79,25 +78,21 @@ class TFileStream : public TStream {
   // Raises EFileCreateError "Cannot create file NAME" or EFileOpenError
   // "Cannot open file NAME" with the name as given.
   TFileStream(const Text& fileName, TFileMode mode);
-  // Closes the file; a write error only found now is lost: call Flush() first.
+  // Closes the file.
   ~TFileStream() override;
 
   std::int32_t Read(void* buffer, std::int32_t count) override;
   std::int32_t Write(const void* buffer, std::int32_t count) override;
   std::int64_t Seek(std::int64_t offset, TSeekOrigin origin) override;
 
-  // Hands buffered bytes to the system; EWriteError "Stream write error" on failure.
-  void Flush();
+  // Nothing is buffered here: each write reaches the system at once, and a refused one
+  // shows in Write's count. Kept for the callers that end a file with it.
+  void Flush() {}
   const Text& FileName() const noexcept { return fileName_; }
 
  private:
-  enum class LastAccess { None, Reading, Writing };
-  // The C library wants a flush or seek between reading and writing.
-  void SwitchTo(LastAccess access);
-
-  std::FILE* file_ = nullptr;
+  void* handle_ = nullptr;  // the system's file handle
   Text fileName_;
-  LastAccess last_ = LastAccess::None;
 };
 
 }  // namespace vrk

@@ -158,6 +158,32 @@ BOOL ReadFile(HANDLE handle, LPVOID data, DWORD count, LPDWORD read, LPVOID /*ov
   return TRUE;
 }
 
+BOOL SetFilePointerEx(HANDLE handle, LARGE_INTEGER distance, PLARGE_INTEGER newPosition,
+                      DWORD method) {
+  OpenFile* file = Lookup(handle);
+  if (file == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  int whence = SEEK_SET;
+  switch (method) {
+    case FILE_BEGIN: whence = SEEK_SET; break;
+    case FILE_CURRENT: whence = SEEK_CUR; break;
+    case FILE_END: whence = SEEK_END; break;
+    default:
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+  }
+  const off_t position = ::lseek(file->fd, static_cast<off_t>(distance.QuadPart), whence);
+  if (position < 0) {
+    // Windows names a position before the start a bad parameter too.
+    vrk_posix::SetLastErrorFromErrno(errno);
+    return FALSE;
+  }
+  if (newPosition) newPosition->QuadPart = static_cast<std::int64_t>(position);
+  return TRUE;
+}
+
 DWORD GetFileType(HANDLE handle) {
   OpenFile* file = Lookup(handle);
   struct stat info {};

@@ -36,6 +36,18 @@
 #define FILE_TYPE_CHAR 0x0002
 #define FILE_TYPE_PIPE 0x0003
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
+#define FILE_BEGIN 0
+#define FILE_CURRENT 1
+#define FILE_END 2
+
+union LARGE_INTEGER {
+  struct {
+    DWORD LowPart;
+    LONG HighPart;
+  } u;
+  std::int64_t QuadPart;
+};
+using PLARGE_INTEGER = LARGE_INTEGER*;
 
 struct STARTUPINFOA {
   DWORD cb;
@@ -95,6 +107,7 @@ BOOL ReadFile(HANDLE file, LPVOID data, DWORD count, LPDWORD read, LPVOID overla
 BOOL CloseHandle(HANDLE handle);
 // DISK for a regular file, CHAR for a device, PIPE for a FIFO or a socket.
 DWORD GetFileType(HANDLE file);
+BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPosition, DWORD method);
 
 // Message texts.
 #define FORMAT_MESSAGE_ALLOCATE_BUFFER 0x00000100
