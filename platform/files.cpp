@@ -10,13 +10,7 @@ namespace {
 
 bool UsableName(const Text& name) { return !ascii::HasZeroByte(name.View()); }
 
-bool IsSeparator(char c) {
-#ifdef _WIN32
-  return c == '\\' || c == ':';
-#else
-  return c == '\\' || c == ':' || c == '/';
-#endif
-}
+bool IsSeparator(char c) { return kPathSeparators.find(c) != std::string_view::npos; }
 
 }  // namespace
 

@@ -17,3 +17,16 @@
 #else
 #include "platform/posix/win32.h"
 #endif
+
+#include <string_view>
+
+namespace vrk {
+
+// The bytes that end a folder or drive in a file name; the emulation takes "/" as well.
+#ifdef _WIN32
+inline constexpr std::string_view kPathSeparators = "\\:";
+#else
+inline constexpr std::string_view kPathSeparators = "\\:/";
+#endif
+
+}  // namespace vrk

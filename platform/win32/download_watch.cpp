@@ -1,6 +1,4 @@
-#ifdef _WIN32
-
-#include "platform/download_watch.h"
+#include "platform/win32/download_watch.h"
 
 #include <cwctype>
 #include <string_view>
@@ -143,4 +141,3 @@ HRESULT DownloadWatch::OnResponse(DWORD status, LPCWSTR responseHeaders, LPCWSTR
 
 }  // namespace vrk
 
-#endif  // _WIN32

@@ -5,8 +5,6 @@
 // without progress.
 #pragma once
 
-#ifdef _WIN32
-
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -71,4 +69,3 @@ class DownloadWatch final : public IBindStatusCallback, public IHttpNegotiate {
 
 }  // namespace vrk
 
-#endif  // _WIN32
