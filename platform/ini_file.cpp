@@ -14,24 +14,30 @@ namespace {
 
 constexpr DWORD kReadBufferSize = 2048;
 
-// The profile calls take zero-terminated names: a zero byte inside a text would
-// silently make it another, shorter name or value.
 // A profile line cannot hold a line break, and a key cannot hold "="; written anyway,
 // they would plant other keys or sections in the file.
 bool HasLineBreak(const Text& text) {
   return text.View().find_first_of("\r\n") != std::string_view::npos;
 }
 
-bool FitsOneLine(const Text& section, const Text& key, const Text& value) {
-  return !HasLineBreak(section) && !HasLineBreak(key) && !HasLineBreak(value) &&
-         section.View().find(']') == std::string_view::npos &&
-         key.View().find('=') == std::string_view::npos;
+// A key read back as a comment, a section header or no key at all names another setting.
+bool ReadsBackAsKey(const Text& key) {
+  const std::string_view name = ascii::TrimBlanks(key.View());
+  return !name.empty() && name.front() != ';' && name.front() != '[' &&
+         name.find('=') == std::string_view::npos;
 }
 
-// What the profile calls could not write faithfully is refused before they are called.
+bool FitsOneLine(const Text& section, const Text& key, const Text& value) {
+  return !HasLineBreak(section) && !HasLineBreak(key) && !HasLineBreak(value) &&
+         section.View().find(']') == std::string_view::npos && ReadsBackAsKey(key);
+}
+
+// What the profile calls could not write faithfully is refused before they are called, on
+// both builds alike: the calls themselves write whatever they are given. They take
+// zero-terminated texts, so a zero byte would make another, shorter name or value.
 bool Writable(const Text& section, const Text& key, const Text& value) {
-  return !ascii::HasZeroByte(section.View()) && !ascii::HasZeroByte(key.View()) && !ascii::HasZeroByte(value.View()) &&
-         FitsOneLine(section, key, value);
+  return !ascii::HasZeroByte(section.View()) && !ascii::HasZeroByte(key.View()) &&
+         !ascii::HasZeroByte(value.View()) && FitsOneLine(section, key, value);
 }
 
 }  // namespace

@@ -76,6 +76,9 @@ TEST_F(IniFileTest, RefusesTextsThatWouldChangeOtherSettings) {
   EXPECT_THROW(ini.WriteString("Main", "IP", Text("b\0c", 3)), EIniFileException);
   EXPECT_THROW(ini.WriteString("Main", Text("Port\0x", 6), "1"), EIniFileException);
   EXPECT_THROW(ini.WriteString("Main", "IP=Port", "1"), EIniFileException);
+  for (const char* key : {"", " \t", " ;IP", "[Other]"}) {
+    EXPECT_THROW(ini.WriteString("Main", key, "1"), EIniFileException) << "key \"" << key << '"';
+  }
   EXPECT_EQ(folder_.Get("vrk.ini"), "[Main]\r\nIP=a\r\n");
 }
 

@@ -77,22 +77,6 @@ std::string_view WithoutTrailingBlanks(LPCSTR text) {
   return view;
 }
 
-bool HasLineBreak(LPCSTR text) { return text && std::strpbrk(text, "\r\n") != nullptr; }
-
-// Names and values that would read back as different lines or a different key are refused
-// rather than written, so that one write can never plant other settings in the file.
-bool WritableNames(LPCSTR section, LPCSTR key, LPCSTR value) {
-  if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return false;
-  if (section && std::strchr(section, ']')) return false;
-  if (key) {
-    std::string_view name = key;
-    while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.remove_prefix(1);
-    if (name.empty() || name.front() == '[' || name.front() == ';') return false;
-    if (name.find('=') != std::string_view::npos) return false;
-  }
-  return true;
-}
-
 BOOL Refused() {
   SetLastError(ERROR_INVALID_PARAMETER);
   return FALSE;
@@ -160,7 +144,8 @@ UINT GetPrivateProfileIntA(LPCSTR section, LPCSTR key, INT defaultValue, LPCSTR 
 BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR value, LPCSTR fileName) {
   // Every write goes to the file at once, so a flush has nothing to do.
   if (section == nullptr && key == nullptr && value == nullptr) return TRUE;
-  if (!WritableNames(section, key, value)) return Refused();
+  // Names and values are written as given, as Windows writes them; what would read back as
+  // other lines is for the caller to refuse.
   return Change(section, fileName, [&](ProfileDocument& document) {
     if (key == nullptr) {
       document.DeleteSection(section);
@@ -177,10 +162,7 @@ namespace vrk {
 bool WriteProfileValues(const char* section, std::span<const ProfileValue> values,
                         const char* fileName) {
   for (const ProfileValue& entry : values) {
-    if (entry.key == nullptr || entry.value == nullptr ||
-        !WritableNames(section, entry.key, entry.value)) {
-      return Refused();
-    }
+    if (entry.key == nullptr || entry.value == nullptr) return Refused();
   }
   return Change(section, fileName, [&](ProfileDocument& document) {
     for (const ProfileValue& entry : values) document.SetValue(section, entry.key, entry.value);
