@@ -10,11 +10,15 @@
 #include "framework/application.h"
 #include "net/Psock.h"
 #include "platform/winapi.h"
+#include "tools/scripted_server/scripted_server.h"
 
 namespace vrk::net_test {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using vrk_test::ConnectionPlan;
+using vrk_test::Script;
+using vrk_test::ScriptedServer;
 
 // Pumps the thread's queue until the condition holds or the time is up.
 inline bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {

@@ -1,6 +1,6 @@
 // The HTTP client against real servers: nginx as the origin, squid as the proxy between.
 // POSIX only: the Windows build has no nginx or squid to start.
-#if !defined(_WIN32) && defined(VRK_HAVE_TEST_SERVER)
+#ifndef _WIN32
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -18,7 +18,6 @@ namespace vrk {
 namespace {
 
 using namespace http_test;
-using namespace std::chrono_literals;
 using vrk_test::AcceptsConnections;
 using vrk_test::KeptOpenAfterResponse;
 using vrk_test::NginxPeer;

@@ -1,5 +1,4 @@
 // The HTTP client's request side: URL splitting and the exact bytes of requests.
-#ifdef VRK_HAVE_TEST_SERVER
 #include <gtest/gtest.h>
 
 #include <string>
@@ -14,8 +13,6 @@ namespace vrk {
 namespace {
 
 using namespace http_test;
-using namespace std::chrono_literals;
-using namespace std::string_literals;
 
 const std::string kOk = Response("HTTP/1.0 200 OK", "", "done");
 
@@ -255,4 +252,3 @@ TEST(NMHttpLifetime, DestructionFiresNeitherStatusNorDisconnect) {
 
 }  // namespace
 }  // namespace vrk
-#endif

@@ -2,6 +2,7 @@
 // lines of every request head and an event log.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,10 @@
 #include "tools/scripted_server/scripted_server.h"
 
 namespace vrk::http_test {
+
+// Every suite that takes these pieces writes times and byte texts as literals.
+using namespace std::chrono_literals;
+using namespace std::string_literals;
 
 using vrk_test::ConnectionPlan;
 using vrk_test::HttpRequest;

@@ -1,6 +1,5 @@
 // The socket component: start-up, resolving, connecting, notifications, status and
 // destruction, against the scripted loopback server.
-#ifdef VRK_HAVE_TEST_SERVER
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -10,16 +9,12 @@
 #include "tests/net/net_test_support.h"
 #include "tests/support/expect_throw.h"
 #include "tests/support/host.h"
-#include "tools/scripted_server/scripted_server.h"
 #include "tools/scripted_server/socket_shim.h"
 
 namespace vrk {
 namespace {
 
 using namespace net_test;
-using vrk_test::ConnectionPlan;
-using vrk_test::Script;
-using vrk_test::ScriptedServer;
 
 std::unique_ptr<TSocketProbe> SocketTo(const char* host, std::uint16_t port) {
   auto socket = std::make_unique<TSocketProbe>(nullptr);
@@ -335,4 +330,3 @@ TEST(PowersockLifetime, OwnerFreesTheComponentAndItsTimer) {
 
 }  // namespace
 }  // namespace vrk
-#endif  // VRK_HAVE_TEST_SERVER

@@ -1,5 +1,4 @@
 // The socket component's transfers: lines, captures, files, sends and Accept.
-#ifdef VRK_HAVE_TEST_SERVER
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -11,16 +10,12 @@
 #include "tests/support/host.h"
 #include "tests/support/scratch_folder.h"
 #include "tests/tools/loopback_client.h"
-#include "tools/scripted_server/scripted_server.h"
 
 namespace vrk {
 namespace {
 
 using namespace net_test;
 using namespace std::string_literals;
-using vrk_test::ConnectionPlan;
-using vrk_test::Script;
-using vrk_test::ScriptedServer;
 
 std::string Pattern(std::size_t size) {
   std::string bytes(size, '\0');
@@ -250,4 +245,3 @@ TEST(PowersockAccept, TakesAnIncomingConnection) {
 
 }  // namespace
 }  // namespace vrk
-#endif  // VRK_HAVE_TEST_SERVER

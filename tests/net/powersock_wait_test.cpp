@@ -1,6 +1,6 @@
 // Waiting without burning the processor: a transfer against a stalled peer sleeps until
 // a message comes, and still ends at once on the time-out or a cancel.
-#if defined(VRK_HAVE_TEST_SERVER) && !defined(_WIN32)
+#ifndef _WIN32
 #include <gtest/gtest.h>
 
 #include <ctime>
@@ -8,15 +8,11 @@
 
 #include "net/Psock.h"
 #include "tests/net/net_test_support.h"
-#include "tools/scripted_server/scripted_server.h"
 
 namespace vrk {
 namespace {
 
 using namespace net_test;
-using vrk_test::ConnectionPlan;
-using vrk_test::Script;
-using vrk_test::ScriptedServer;
 
 struct Usage {
   double cpuMs;

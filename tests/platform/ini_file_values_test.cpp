@@ -22,6 +22,7 @@ TEST(IniFileValues, WritesAllOrRaisesWithTheFileName) {
   // One refused text stops them all.
   EXPECT_THROW(ini.WriteStrings("Main", {{"IP", "new"}, {"Port", Text("1\0", 2)}}),
                EIniFileException);
+  EXPECT_THROW(ini.WriteStrings("Main", {{"IP", "new"}, {"Port", "1\n[Evil]"}}), EIniFileException);
   EXPECT_EQ(folder.Get("vrk.ini"), "[Main]\r\nIP=old\r\n");
 
   ini.WriteStrings("Main", {{"IP", "new"}, {"Port", "8080"}});
