@@ -26,7 +26,7 @@ class TClosingForm : public TForm {
 };
 
 #ifndef _WIN32
-// Windows takes the show state from the starting program (tests/app/show_state_test.cpp
+// Windows takes the show state from the starting program (tests/app/show_state_windows.cpp
 // starts the tool that way); the emulation takes it from VRK_SHOW_STATE.
 // Restores the application from inside the running loop, as the user's click would.
 LRESULT CALLBACK RestoringProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -1,7 +1,6 @@
 // The file side under a hostile environment: full and small disks, a size limit, devices and
 // pipes as targets, killed runs. Whatever fails, the target and its ".old" stay as they
 // were, nothing is left beside them, and the run ends with its box and exit code 0.
-#ifndef _WIN32
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -222,5 +221,3 @@ TEST_F(FileFaults, KilledRunsLeaveNothingBehind) {
 
 }  // namespace
 }  // namespace vrk_test
-
-#endif

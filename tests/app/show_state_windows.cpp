@@ -1,7 +1,6 @@
 // vrk.exe started with the show states a shortcut or another program may ask for. It fetches
 // a text that a loopback server answers with 404, so the run shows no box, delivers nothing
 // and ends through its show handler, which is what the show state decides about.
-#ifdef _WIN32
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -86,4 +85,3 @@ TEST(ShowState, StartedNormallyTheRunEndsAtOnce) {
 }
 
 }  // namespace
-#endif

@@ -1,6 +1,5 @@
 // Starting programs and opening files through ShellExecuteA, with real scripts as programs
 // and a stand-in desktop opener put first on PATH.
-#ifndef _WIN32
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -131,4 +130,3 @@ TEST_F(ShellTest, FailsWithWindowsCodesAndWithoutOutput) {
 }
 
 }  // namespace
-#endif

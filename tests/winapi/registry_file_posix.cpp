@@ -1,6 +1,5 @@
 // The registry file that stands in for the registry on POSIX: its format, where it lies and
 // what stands in when there is none. Windows has no such file, so these run on POSIX only.
-#ifndef _WIN32
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -235,4 +234,3 @@ TEST_F(RegistryFileTest, TheFileLiesInTheUsersConfigurationFolder) {
 }
 
 }  // namespace
-#endif

@@ -1,5 +1,4 @@
 // The version record that vrk.exe carries, read back as Windows programs read it.
-#ifdef _WIN32
 #include <gtest/gtest.h>
 
 #include <string>
@@ -65,4 +64,3 @@ TEST_F(VersionResource, CzechBlockCommentArrivesInCodePage1250) {
 }
 
 }  // namespace
-#endif
