@@ -39,4 +39,11 @@ inline constexpr const char* kProxyWithoutAddress = "Proxy server je zapnut, ale
 
 inline constexpr const char* kDownloadErrorCaption = "Chyba připojení";
 
+// Every text above, for the checks that the user guide shows each of them.
+inline constexpr const char* kAll[] = {
+    kWarningCaption, kNoParameters, kEmptyFirstParameter, kVersionCaption, kVersion,
+    kHelpCaption,    kHelp,         kProxyCaption,        kProxyOff,       kProxyOnPrefix,
+    kProxyOnPort,    kProxyWithoutAddress, kDownloadErrorCaption,
+};
+
 }  // namespace vrk::messages

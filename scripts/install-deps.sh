@@ -7,6 +7,8 @@ scope="${1:-all}"
 
 packages=(g++ cmake make googletest libgtest-dev libcurl4-openssl-dev xclip nginx squid
           curl wget)
+# The user guide's check parses it as XML.
+packages+=(libxml2-utils)
 # The fuzz preset: clang, its libFuzzer and sanitizer runtimes (only recommended by clang)
 # and the symbolizer that puts names and lines into a finding's stack.
 packages+=(clang libclang-rt-dev llvm)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds every configuration (Linux, Linux with sanitizers,
-# 32-bit Windows) and runs every test suite, the Windows one under Wine; then the fuzz targets.
+# Installs what is missing, builds the release archives and every configuration (Linux, Linux
+# with sanitizers, 32-bit Windows) and runs every test suite, the Windows one under Wine, the
+# archives' own tests among them; then the fuzz targets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
@@ -19,6 +20,14 @@ trap cleanup EXIT
 # The clipboard tests of the Linux build need the display too.
 vrk_ensure_display
 
+# The release archives, unpacked where the suites of each build find them.
+bash scripts/package.sh
+unpacked="$root/build/release-unpacked"
+rm -rf "$unpacked"
+mkdir -p "$unpacked/linux" "$unpacked/windows"
+(cd "$unpacked/linux" && cmake -E tar xf "$root"/dist/vrk-*-linux-x86_64.tar.gz)
+(cd "$unpacked/windows" && cmake -E tar xf "$root"/dist/vrk-*-windows-x86.zip)
+
 jobs=$(nproc)
 for preset in default asan windows; do
   echo "== $preset =="
@@ -26,9 +35,9 @@ for preset in default asan windows; do
   cmake --build --preset "$preset" -j "$jobs"
   if [[ "$preset" == windows ]]; then
     # The suites share one Wine prefix, and the proxy tests change its registry.
-    ctest --preset "$preset" -j 1
+    VRK_RELEASE_FOLDER=$(echo "$unpacked"/windows/vrk-*) ctest --preset "$preset" -j 1
   else
-    ctest --preset "$preset" -j "$jobs"
+    VRK_RELEASE_FOLDER=$(echo "$unpacked"/linux/vrk-*) ctest --preset "$preset" -j "$jobs"
   fi
 done
 

@@ -14,6 +14,10 @@ ToolFolder::ToolFolder() : ScratchFolder("vrk-e2e-") {
   fs::permissions(Inside(ExecutableName()), fs::perms::owner_all, fs::perm_options::add);
 }
 
+ToolFolder::ToolFolder(const std::string& release) : ScratchFolder("vrk-release-") {
+  fs::copy(release, Path(), fs::copy_options::recursive);
+}
+
 std::vector<std::string> ToolFolder::FilesBesideTheTool() const {
   std::set<std::string> names = Names();
   names.erase(ExecutableName());

@@ -23,6 +23,8 @@ struct RunResult {
 class ToolFolder : public ScratchFolder {
  public:
   ToolFolder();
+  // A copy of everything in `release`, an unpacked release folder, instead of the built tool.
+  explicit ToolFolder(const std::string& release);
 
   void WriteSettings(const std::string& bytes) const { Put("vrk.ini", bytes); }
   // Everything in the folder but the tool itself, sorted.
