@@ -10,12 +10,13 @@ if(NOT IS_DIRECTORY "${VRK_SOURCE_DIR}")
 endif()
 
 # Besides the emulation itself: the header that hands it on to every layer above, and the
-# fuzz targets and the test that drive parts of it directly.
+# fuzz targets and the tests that drive parts of it directly.
 set(emulation_users
   platform/winapi.h
   fuzz/fuzz_profile.cpp
   fuzz/fuzz_registry.cpp
-  tests/platform/url_download_test.cpp)
+  tests/platform/url_download_test.cpp
+  tests/winapi/accessibility_bus_posix.cpp)
 
 # Every folder of the tree but the build trees.
 file(GLOB folders LIST_DIRECTORIES true RELATIVE "${VRK_SOURCE_DIR}" "${VRK_SOURCE_DIR}/*")

@@ -12,10 +12,15 @@ packages+=(libxml2-utils)
 # The fuzz preset: clang, its libFuzzer and sanitizer runtimes (only recommended by clang)
 # and the symbolizer that puts names and lines into a finding's stack.
 packages+=(clang libclang-rt-dev llvm)
+# Delivery on Linux goes over the accessibility bus: its daemons and the session bus, the
+# libatspi headers (the tool loads libatspi.so.0 itself, never links it), and for the tests a
+# GTK receiving program in Python under a virtual display.
+packages+=(at-spi2-core libatspi2.0-dev dbus dbus-x11 python3-gi gir1.2-gtk-3.0 gir1.2-atspi-2.0
+           xvfb x11-utils)
 if [[ "$scope" == all ]]; then
   # The Windows build: mingw-w64 for 32-bit Windows, Wine with its 32-bit part, a virtual display.
   packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
-             binutils-mingw-w64-i686 wine wine32:i386 xvfb x11-utils)
+             binutils-mingw-w64-i686 wine wine32:i386)
 fi
 
 installed() {
