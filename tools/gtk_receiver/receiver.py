@@ -39,15 +39,21 @@ def main():
         print("shown", flush=True)
     window.connect("map-event", shown)
 
+    def dump():
+        for entry in fields:
+            print(f"{entry.get_accessible().get_name()}\t{entry.get_text()}")
+        print("end", flush=True)
+
     def command(channel, _condition):
         line = channel.readline()
+        # A test that cannot write to it closes its input to learn what the fields hold.
+        if not line:
+            dump()
         if not line or line.strip() == "quit":
             Gtk.main_quit()
             return False
         if line.strip() == "dump":
-            for entry in fields:
-                print(f"{entry.get_accessible().get_name()}\t{entry.get_text()}")
-            print("end", flush=True)
+            dump()
         return True
 
     GLib.io_add_watch(GLib.IOChannel.unix_new(sys.stdin.fileno()),
