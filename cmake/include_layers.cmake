@@ -15,8 +15,7 @@ set(emulation_users
   platform/winapi.h
   fuzz/fuzz_profile.cpp
   fuzz/fuzz_registry.cpp
-  tests/platform/url_download_test.cpp
-  tests/accessibility/accessibility_bus_posix.cpp)
+  tests/platform/url_download_test.cpp)
 
 # Every folder of the tree but the build trees.
 file(GLOB folders LIST_DIRECTORIES true RELATIVE "${VRK_SOURCE_DIR}" "${VRK_SOURCE_DIR}/*")

@@ -1,12 +1,14 @@
 #!/usr/bin/python3
 """A receiving program for delivery tests on Linux: a GTK 3 window titled "Trovane" with two
-text fields, "jine" and "Pocasi", named for their initial texts as the Windows receiver's
-control is found by its text. Prints "shown" once the window is mapped; on stdin, "dump"
-prints each field as NAME<TAB>TEXT and then "end", "quit" closes it.
+text fields, "jine" and "Pocasi" (or the FIELDs given), each named and filled with its name,
+as the Windows receiver's control is found by its text. Prints "shown" once the window is
+mapped; on stdin, "dump" prints each field as NAME<TAB>TEXT and then "end", "quit" closes it.
+SIGUSR1 puts each field's name back as its text and prints "reset".
 
-Usage: receiver.py [SECONDS [TITLE]]   (ends after SECONDS, default 60, so a failed test
-cannot leave it behind)
+Usage: receiver.py [SECONDS [TITLE [FIELD...]]]   (ends after SECONDS, default 60, so a
+failed test cannot leave it behind)
 """
+import signal
 import sys
 
 import gi
@@ -29,7 +31,7 @@ def main():
 
     window = Gtk.Window(title=title)
     box = Gtk.Box(orientation=Gtk.Orientation.VERTICAL, spacing=4)
-    fields = [field("jine"), field("Pocasi")]
+    fields = [field(name) for name in (sys.argv[3:] or ["jine", "Pocasi"])]
     for entry in fields:
         box.pack_start(entry, False, False, 0)
     window.add(box)
@@ -55,6 +57,13 @@ def main():
         if line.strip() == "dump":
             dump()
         return True
+
+    def reset():
+        for entry in fields:
+            entry.set_text(entry.get_accessible().get_name())
+        print("reset", flush=True)
+        return True
+    GLib.unix_signal_add(GLib.PRIORITY_DEFAULT, signal.SIGUSR1, reset)
 
     GLib.io_add_watch(GLib.IOChannel.unix_new(sys.stdin.fileno()),
                       GLib.IO_IN | GLib.IO_HUP, command)

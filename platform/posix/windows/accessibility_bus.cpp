@@ -2,8 +2,10 @@
 
 #include <atspi/atspi.h>
 #include <dlfcn.h>
+#include <sys/stat.h>
 
-#include <functional>
+#include <cstdlib>
+#include <utility>
 
 namespace vrk_posix {
 
@@ -11,8 +13,10 @@ namespace {
 
 // A hung program makes every call on it wait; measured, each such call took twice this.
 constexpr int kCallTimeoutMs = 500;
-// Deeper than any form's nesting; bounds the walk should a tree loop.
+// Deeper than any form's nesting, and more widgets than any window holds: they bound the walk
+// should a tree loop or a program publish without end.
 constexpr int kMaxDepth = 32;
+constexpr int kMaxDescendants = 20000;
 
 struct AtspiLibrary {
   int (*init)();
@@ -27,11 +31,13 @@ struct AtspiLibrary {
   gchar* (*textGetText)(AtspiText*, gint, gint, GError**);
   AtspiEditableText* (*getEditableTextIface)(AtspiAccessible*);
   gboolean (*setTextContents)(AtspiEditableText*, const gchar*, GError**);
+  gchar* (*makeValidUtf8)(const gchar*, gssize);
   // From GLib and GObject, which libatspi brings in; found through its handle.
   gpointer (*objectRef)(gpointer);
   void (*objectUnref)(gpointer);
   void (*free)(gpointer);
   void (*errorFree)(GError*);
+  GLogFunc (*setDefaultLogHandler)(GLogFunc, gpointer);
 };
 
 template <typename Function>
@@ -40,7 +46,22 @@ bool Resolve(void* library, const char* name, Function& function) {
   return function != nullptr;
 }
 
+// libdbus starts a session bus of its own through the display when none is named, and leaves
+// it running; a run outside any session looks no further instead.
+bool SessionNamed() {
+  for (const char* name : {"AT_SPI_BUS_ADDRESS", "DBUS_SESSION_BUS_ADDRESS"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != 0) return true;
+  }
+  // The user's bus where a session manager keeps it without naming it.
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  struct stat status {};
+  return runtime != nullptr && *runtime != 0 &&
+         ::stat((std::string(runtime) + "/bus").c_str(), &status) == 0 && S_ISSOCK(status.st_mode);
+}
+
 const AtspiLibrary* Load() {
+  if (!SessionNamed()) return nullptr;
   void* library = ::dlopen("libatspi.so.0", RTLD_NOW | RTLD_LOCAL);
   if (library == nullptr) return nullptr;
   static AtspiLibrary atspi{};
@@ -56,13 +77,18 @@ const AtspiLibrary* Load() {
       !Resolve(library, "atspi_text_get_text", atspi.textGetText) ||
       !Resolve(library, "atspi_accessible_get_editable_text_iface", atspi.getEditableTextIface) ||
       !Resolve(library, "atspi_editable_text_set_text_contents", atspi.setTextContents) ||
+      !Resolve(library, "g_utf8_make_valid", atspi.makeValidUtf8) ||
       !Resolve(library, "g_object_ref", atspi.objectRef) ||
       !Resolve(library, "g_object_unref", atspi.objectUnref) ||
       !Resolve(library, "g_free", atspi.free) ||
-      !Resolve(library, "g_error_free", atspi.errorFree)) {
+      !Resolve(library, "g_error_free", atspi.errorFree) ||
+      !Resolve(library, "g_log_set_default_handler", atspi.setDefaultLogHandler)) {
     ::dlclose(library);
     return nullptr;
   }
+  // The library warns on the standard error of a bus that does not answer; the tool's own
+  // messages go there too, and a missing program is no error of the tool's.
+  atspi.setDefaultLogHandler([](const gchar*, GLogLevelFlags, const gchar*, gpointer) {}, nullptr);
   // 0 when it joined the bus now; 1 when something in the process had already done it.
   if (atspi.init() > 1) return nullptr;
   atspi.setTimeout(kCallTimeoutMs, kCallTimeoutMs);
@@ -90,6 +116,8 @@ class Held {
   Held& operator=(Held&&) = delete;
   AtspiAccessible* get() const { return static_cast<AtspiAccessible*>(object_); }
   void* raw() const { return object_; }
+  // Hands the reference over to the caller.
+  void* Release() { return std::exchange(object_, nullptr); }
 
  private:
   const AtspiLibrary* atspi_;
@@ -104,15 +132,15 @@ bool Failed(const AtspiLibrary& atspi, GError*& error) {
   return true;
 }
 
-// Takes a string the library handed over.
-std::optional<std::string> Take(const AtspiLibrary& atspi, gchar* text, GError*& error) {
-  if (Failed(atspi, error) || text == nullptr) return std::nullopt;
-  std::string result(text);
+// Takes a string the library handed over; empty when the call failed.
+std::string Take(const AtspiLibrary& atspi, gchar* text, GError*& error) {
+  std::string result;
+  if (!Failed(atspi, error) && text != nullptr) result = text;
   atspi.free(text);
   return result;
 }
 
-std::optional<std::string> Name(const AtspiLibrary& atspi, AtspiAccessible* object) {
+std::string Name(const AtspiLibrary& atspi, AtspiAccessible* object) {
   GError* error = nullptr;
   return Take(atspi, atspi.getName(object, &error), error);
 }
@@ -130,120 +158,96 @@ Held Child(const AtspiLibrary& atspi, AtspiAccessible* parent, int index) {
   return Held(atspi, child);
 }
 
-// Calls `visit` with each program and each of its top-level windows until it returns true;
-// false when the desktop cannot be had.
-bool ForEachWindow(const AtspiLibrary& atspi,
-                   const std::function<bool(AtspiAccessible*, AtspiAccessible*)>& visit) {
-  Held desktop(atspi, atspi.getDesktop(0));
-  if (desktop.get() == nullptr) return false;
-  int applications = ChildCount(atspi, desktop.get());
-  for (int a = 0; a < applications; ++a) {
-    Held application = Child(atspi, desktop.get(), a);
-    if (application.get() == nullptr) continue;
-    int count = ChildCount(atspi, application.get());
-    for (int w = 0; w < count; ++w) {
-      Held window = Child(atspi, application.get(), w);
-      if (window.get() != nullptr && visit(application.get(), window.get())) return true;
-    }
+bool IsTopLevelWindow(const AtspiLibrary& atspi, AtspiAccessible* object) {
+  GError* error = nullptr;
+  AtspiRole role = atspi.getRole(object, &error);
+  if (Failed(atspi, error)) return false;
+  return role == ATSPI_ROLE_FRAME || role == ATSPI_ROLE_DIALOG || role == ATSPI_ROLE_WINDOW;
+}
+
+// Depth first, each object before its children; false once `visit` or a bound stopped it.
+bool Walk(const AtspiLibrary& atspi, AtspiAccessible* parent, int depth, int& budget,
+          const std::function<bool(BusObject)>& visit) {
+  if (depth > kMaxDepth) return true;
+  int count = ChildCount(atspi, parent);
+  for (int i = 0; i < count; ++i) {
+    if (--budget < 0) return false;
+    Held child = Child(atspi, parent, i);
+    if (child.get() == nullptr) continue;
+    if (!visit(child.raw())) return false;
+    if (!Walk(atspi, child.get(), depth + 1, budget, visit)) return false;
   }
   return true;
 }
 
-Held FindWindow(const AtspiLibrary& atspi, const std::string& windowName) {
-  void* found = nullptr;
-  ForEachWindow(atspi, [&](AtspiAccessible*, AtspiAccessible* window) {
-    if (Name(atspi, window) != windowName) return false;
-    found = atspi.objectRef(window);
-    return true;
-  });
-  return Held(atspi, found);
-}
-
-bool IsTextField(const AtspiLibrary& atspi, AtspiAccessible* object) {
-  GError* error = nullptr;
-  AtspiRole role = atspi.getRole(object, &error);
-  if (Failed(atspi, error)) return false;
-  return role == ATSPI_ROLE_TEXT || role == ATSPI_ROLE_ENTRY;
-}
-
-// Calls `visit` with each text field under `parent`, depth first, until it returns true.
-bool ForEachField(const AtspiLibrary& atspi, AtspiAccessible* parent, int depth,
-                  const std::function<bool(AtspiAccessible*)>& visit) {
-  if (depth > kMaxDepth) return false;
-  int count = ChildCount(atspi, parent);
-  for (int i = 0; i < count; ++i) {
-    Held child = Child(atspi, parent, i);
-    if (child.get() == nullptr) continue;
-    if (IsTextField(atspi, child.get()) && visit(child.get())) return true;
-    if (ForEachField(atspi, child.get(), depth + 1, visit)) return true;
-  }
-  return false;
-}
-
-std::optional<std::string> FieldText(const AtspiLibrary& atspi, AtspiAccessible* field) {
-  Held text(atspi, atspi.getTextIface(field));
-  if (text.raw() == nullptr) return std::nullopt;
-  GError* error = nullptr;
-  return Take(atspi, atspi.textGetText(static_cast<AtspiText*>(text.raw()), 0, -1, &error),
-              error);
-}
+AtspiAccessible* Object(BusObject object) { return static_cast<AtspiAccessible*>(object); }
 
 }  // namespace
 
-bool AccessibilityBusAvailable() { return Atspi() != nullptr; }
-
-std::optional<std::vector<AccessibleWindow>> TopLevelWindows() {
+std::vector<BusObject> BusTopLevelWindows() {
+  std::vector<BusObject> windows;
   const AtspiLibrary* atspi = Atspi();
-  if (atspi == nullptr) return std::nullopt;
-  std::vector<AccessibleWindow> windows;
-  bool reached = ForEachWindow(*atspi, [&](AtspiAccessible* application, AtspiAccessible* window) {
-    std::optional<std::string> applicationName = Name(*atspi, application);
-    std::optional<std::string> name = Name(*atspi, window);
-    GError* error = nullptr;
-    guint processId = atspi->getProcessId(application, &error);
-    if (!Failed(*atspi, error) && applicationName && name) {
-      windows.push_back({*applicationName, *name, processId});
+  if (atspi == nullptr) return windows;
+  Held desktop(*atspi, atspi->getDesktop(0));
+  if (desktop.get() == nullptr) return windows;
+  const int programs = ChildCount(*atspi, desktop.get());
+  for (int p = 0; p < programs; ++p) {
+    Held program = Child(*atspi, desktop.get(), p);
+    if (program.get() == nullptr) continue;
+    const int count = ChildCount(*atspi, program.get());
+    for (int w = 0; w < count; ++w) {
+      Held window = Child(*atspi, program.get(), w);
+      if (window.get() != nullptr && IsTopLevelWindow(*atspi, window.get())) {
+        windows.push_back(window.Release());
+      }
     }
-    return false;
-  });
-  if (!reached) return std::nullopt;
+  }
   return windows;
 }
 
-std::optional<std::vector<AccessibleField>> TextFields(const std::string& windowName) {
+bool ForEachBusDescendant(BusObject window, const std::function<bool(BusObject)>& visit) {
   const AtspiLibrary* atspi = Atspi();
-  if (atspi == nullptr) return std::nullopt;
-  Held window = FindWindow(*atspi, windowName);
-  if (window.get() == nullptr) return std::nullopt;
-  std::vector<AccessibleField> fields;
-  ForEachField(*atspi, window.get(), 0, [&](AtspiAccessible* field) {
-    std::optional<std::string> name = Name(*atspi, field);
-    std::optional<std::string> text = FieldText(*atspi, field);
-    if (name && text) fields.push_back({*name, *text});
-    return false;
-  });
-  return fields;
+  if (atspi == nullptr || window == nullptr) return true;
+  int budget = kMaxDescendants;
+  bool finished = Walk(*atspi, Object(window), 0, budget, visit);
+  return finished || budget < 0;
 }
 
-bool ReplaceFieldText(const std::string& windowName, const std::string& fieldName,
-                      const std::string& text) {
+BusObject RetainBusObject(BusObject object) {
   const AtspiLibrary* atspi = Atspi();
-  if (atspi == nullptr) return false;
-  Held window = FindWindow(*atspi, windowName);
-  if (window.get() == nullptr) return false;
-  bool replaced = false;
-  ForEachField(*atspi, window.get(), 0, [&](AtspiAccessible* field) {
-    if (Name(*atspi, field) != fieldName) return false;
-    Held editable(*atspi, atspi->getEditableTextIface(field));
-    if (editable.raw() != nullptr) {
-      GError* error = nullptr;
-      gboolean done = atspi->setTextContents(static_cast<AtspiEditableText*>(editable.raw()),
-                                             text.c_str(), &error);
-      replaced = !Failed(*atspi, error) && done;
-    }
-    return true;
-  });
-  return replaced;
+  return atspi != nullptr && object != nullptr ? atspi->objectRef(object) : nullptr;
+}
+
+void ReleaseBusObject(BusObject object) {
+  const AtspiLibrary* atspi = Atspi();
+  if (atspi != nullptr && object != nullptr) atspi->objectUnref(object);
+}
+
+std::string BusObjectText(BusObject object) {
+  const AtspiLibrary* atspi = Atspi();
+  if (atspi == nullptr || object == nullptr) return {};
+  // A field is known by its editable text; labels show text too, but as their name.
+  Held editable(*atspi, atspi->getEditableTextIface(Object(object)));
+  if (editable.raw() == nullptr) return Name(*atspi, Object(object));
+  Held text(*atspi, atspi->getTextIface(Object(object)));
+  if (text.raw() == nullptr) return {};
+  GError* error = nullptr;
+  return Take(*atspi, atspi->textGetText(static_cast<AtspiText*>(text.raw()), 0, -1, &error),
+              error);
+}
+
+bool ReplaceBusText(BusObject object, const char* text) {
+  const AtspiLibrary* atspi = Atspi();
+  if (atspi == nullptr || object == nullptr) return false;
+  Held editable(*atspi, atspi->getEditableTextIface(Object(object)));
+  if (editable.raw() == nullptr) return false;
+  // The bus carries UTF-8 alone: its library ends the process on any other string.
+  gchar* valid = atspi->makeValidUtf8(text != nullptr ? text : "", -1);
+  GError* error = nullptr;
+  const gboolean done =
+      atspi->setTextContents(static_cast<AtspiEditableText*>(editable.raw()), valid, &error);
+  atspi->free(valid);
+  return !Failed(*atspi, error) && done;
 }
 
 }  // namespace vrk_posix

@@ -1,41 +1,38 @@
-// The desktop's other programs as the accessibility bus shows them: the ground for finding a
-// receiving window and its text fields on Linux, where no window handles cross processes.
-// libatspi is loaded at the first use, so runs that never deliver neither need it nor pay
-// for it.
+// The desktop's other programs as the accessibility bus shows them: the ground for the
+// windows of other programs on Linux, where no window handles cross processes. libatspi is
+// loaded at the first call, so runs that never look for another program neither need it nor
+// pay for it.
 #pragma once
 
-#include <optional>
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace vrk_posix {
 
-struct AccessibleWindow {
-  std::string application;
-  std::string name;
-  unsigned processId = 0;
-};
+// An object on the bus: a program's window or a widget inside it. Each one handed out carries
+// a reference of its own, dropped with ReleaseBusObject.
+using BusObject = void*;
 
-// A text field inside a window: its accessible name and its text.
-struct AccessibleField {
-  std::string name;
-  std::string text;
-};
+// The top-level windows (frames, dialogs, windows) of every program on the bus, in the bus's
+// order; none when there is no session, no bus or no library. A program that does not answer
+// within the bound of each call adds none.
+std::vector<BusObject> BusTopLevelWindows();
 
-// True once libatspi is loaded and joined to the bus; loads it at the first call.
-bool AccessibilityBusAvailable();
+// Calls `visit` with each descendant of `window`, depth first in the tree's order, until it
+// returns false; the objects are lent for the call. False when `visit` stopped it.
+bool ForEachBusDescendant(BusObject window, const std::function<bool(BusObject)>& visit);
 
-// The top-level windows of every program on the bus, in the bus's order; none when the bus
-// cannot be reached. A program that does not answer in time is left out.
-std::optional<std::vector<AccessibleWindow>> TopLevelWindows();
+BusObject RetainBusObject(BusObject object);
+void ReleaseBusObject(BusObject object);
 
-// The text fields (entries and text views) under the first top-level window of this name, in
-// the tree's order; none when no such window answers.
-std::optional<std::vector<AccessibleField>> TextFields(const std::string& windowName);
+// What the object shows as its window text, in UTF-8: a text field's text, any other
+// object's name (a window's title); empty when it does not answer.
+std::string BusObjectText(BusObject object);
 
-// Replaces the text of the first field of this name under that window; false when there is no
-// such field or it refused.
-bool ReplaceFieldText(const std::string& windowName, const std::string& fieldName,
-                      const std::string& text);
+// Replaces a text field's whole text and returns once the program has answered; false when the
+// object holds no editable text, refused or did not answer. Bytes that are not UTF-8 arrive
+// as U+FFFD, each.
+bool ReplaceBusText(BusObject object, const char* text);
 
 }  // namespace vrk_posix

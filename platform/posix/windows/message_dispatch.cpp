@@ -1,10 +1,11 @@
 // Messages to a window: sent straight to its procedure (the emulation's windows all live in
-// this process), dispatched from the queue, answered by the default procedure; and the
+// this process; another program's answer over the accessibility bus), dispatched from the queue, answered by the default procedure; and the
 // window text, which goes through them.
 #include <algorithm>
 #include <cstring>
 #include <string>
 
+#include "platform/posix/windows/bus_windows.h"
 #include "platform/posix/windows/window_table.h"
 
 namespace {
@@ -43,6 +44,9 @@ using namespace vrk_posix;
 
 LRESULT SendMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   Window* entry = FindWindowEntry(window);
+  if (entry == nullptr && IsBusWindow(window)) {
+    return BusWindowMessage(window, message, wParam, lParam);
+  }
   if (entry == nullptr) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;

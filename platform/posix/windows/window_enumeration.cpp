@@ -1,4 +1,6 @@
-// Enumeration and search of windows. Only this process's windows exist for the emulation.
+// Enumeration and search of windows: this process's own, then the other programs' as the
+// accessibility bus shows them.
+#include "platform/posix/windows/bus_windows.h"
 #include "platform/posix/windows/window_classes.h"
 #include "platform/posix/windows/window_table.h"
 
@@ -17,16 +19,18 @@ bool EnumDescendants(HWND parent, WNDENUMPROC callback, LPARAM param) {
 
 using namespace vrk_posix;
 
-// Newest first, as z-order runs.
+// The own windows newest first, as z-order runs; the bus is asked only when they did not
+// satisfy the caller.
 BOOL EnumWindows(WNDENUMPROC callback, LPARAM param) {
   for (HWND window : ChildrenOf(nullptr)) {
     if (IsWindow(window) && !callback(window, param)) return FALSE;
   }
-  return TRUE;
+  return EnumBusWindows(callback, param) ? TRUE : FALSE;
 }
 
 BOOL EnumChildWindows(HWND parent, WNDENUMPROC callback, LPARAM param) {
   if (parent == nullptr) return EnumWindows(callback, param);
+  if (IsBusWindow(parent)) return EnumBusDescendants(parent, callback, param) ? TRUE : FALSE;
   return EnumDescendants(parent, callback, param) ? TRUE : FALSE;
 }
 

@@ -5,6 +5,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/posix/windows/bus_windows.h"
 #include "platform/posix/windows/message_queue.h"
 #include "platform/posix/windows/window_classes.h"
 
@@ -146,4 +147,7 @@ BOOL DestroyWindow(HWND window) {
   return TRUE;
 }
 
-BOOL IsWindow(HWND window) { return FindWindowEntry(window) ? TRUE : FALSE; }
+// Other programs' windows are windows too, as on Windows.
+BOOL IsWindow(HWND window) {
+  return FindWindowEntry(window) || IsBusWindow(window) ? TRUE : FALSE;
+}

@@ -1,0 +1,119 @@
+// The tool delivering into another program on the Linux desktop: the GTK receiving program's
+// "Pocasi" field over the accessibility bus, in the cases of the Windows receiver.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/vrk_runner.h"
+#include "tests/support/accessibility_session.h"
+#include "tests/support/x_clipboard.h"
+#include "tools/scripted_server/scripted_server.h"
+
+namespace vrk_test {
+namespace {
+
+const std::string kText = "Zítra jasno, 25 °C, vítr slabý";
+const std::string kClipboard = "schranka pred behem";
+const std::vector<std::string> kUntouched = {"jine\tjine", "Pocasi\tPocasi"};
+
+class GtkDelivery : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (!AccessibilitySessionPossible()) return;
+    session_ = std::make_unique<AccessibilitySession>();
+    // The tool and xclip are started with this desktop.
+    session_->Join();
+  }
+  static void TearDownTestSuite() { session_.reset(); }
+
+  void SetUp() override {
+    if (!session_) {
+      if (std::getenv("CI") != nullptr) FAIL() << "no desktop: Xvfb, dbus-daemon or GTK missing";
+      GTEST_SKIP() << "needs Xvfb, dbus-daemon and GTK for Python (scripts/install-deps.sh)";
+    }
+    // The clipboard holds something of its own, which a delivery elsewhere must not touch.
+    FILE* writer = popen("xclip -i -selection clipboard", "w");
+    ASSERT_NE(writer, nullptr);
+    std::fputs(kClipboard.c_str(), writer);
+    pclose(writer);
+  }
+
+  RunResult Run(const std::vector<std::string>& arguments,
+                std::vector<std::string> environment = {}) {
+    environment.push_back("no_proxy=127.0.0.1");
+    return folder_.Run(arguments, "", environment);
+  }
+  std::string Url() const { return server_.Url("/pocasi.txt"); }
+
+  static inline std::unique_ptr<AccessibilitySession> session_;
+  ScriptedServer server_{ConnectionPlan::Http(
+      [](const HttpRequest&) { return HttpResponse::Text(200, kText); })};
+  ToolFolder folder_;
+};
+
+TEST_F(GtkDelivery, TextReachesTheFieldWithItsLettersAndNothingElse) {
+  GtkReceiver receiver(*session_, "Trovane");
+  ASSERT_TRUE(receiver.Shown());
+  RunResult run = Run({Url()});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out + run.err, "");
+  EXPECT_EQ(receiver.Fields(), (std::vector<std::string>{"jine\tjine", "Pocasi\t" + kText}));
+  EXPECT_EQ(XClipboardText(), kClipboard);
+  EXPECT_TRUE(folder_.FilesBesideTheTool().empty());
+}
+
+TEST_F(GtkDelivery, TitleMatchesInAnyCaseByItsFirstTenCharacters) {
+  GtkReceiver receiver(*session_, "TROVANE - zitra");
+  ASSERT_TRUE(receiver.Shown());
+  folder_.WriteSettings("[Main]\nProgram=trovane - dnes\nEdit=POCASI\n");
+  Run({Url()});
+  EXPECT_EQ(receiver.Fields(), (std::vector<std::string>{"jine\tjine", "Pocasi\t" + kText}));
+}
+
+TEST_F(GtkDelivery, ProgramWithoutTheFieldGetsNothingAndNothingElseHappens) {
+  GtkReceiver receiver(*session_, "Trovane", {"jine", "Vitr"});
+  ASSERT_TRUE(receiver.Shown());
+  RunResult run = Run({Url()});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out + run.err, "");
+  EXPECT_EQ(receiver.Fields(), (std::vector<std::string>{"jine\tjine", "Vitr\tVitr"}));
+  EXPECT_EQ(XClipboardText(), kClipboard);
+  EXPECT_TRUE(folder_.FilesBesideTheTool().empty());
+}
+
+TEST_F(GtkDelivery, AModeSendsTheTextPastTheRunningProgram) {
+  GtkReceiver receiver(*session_, "Trovane");
+  ASSERT_TRUE(receiver.Shown());
+  Run({Url(), "W", "vysledek.txt"});
+  EXPECT_EQ(folder_.Get("vysledek.txt"), kText);
+  EXPECT_EQ(XClipboardText(), kClipboard);
+  Run({Url(), "x"});
+  EXPECT_EQ(XClipboardText(), kText);
+  EXPECT_EQ(receiver.Fields(), kUntouched);
+}
+
+TEST_F(GtkDelivery, WithoutASessionBusTheTextGoesToTheClipboard) {
+  GtkReceiver receiver(*session_, "Trovane");
+  ASSERT_TRUE(receiver.Shown());
+  RunResult run = Run({Url()}, {"DBUS_SESSION_BUS_ADDRESS", "AT_SPI_BUS_ADDRESS", "XDG_RUNTIME_DIR"});
+  EXPECT_EQ(run.out + run.err, "");
+  EXPECT_EQ(XClipboardText(), kText);
+  EXPECT_EQ(receiver.Fields(), kUntouched);
+}
+
+TEST_F(GtkDelivery, AProgramThatDoesNotAnswerIsPassedOver) {
+  GtkReceiver hung(*session_, "Trovane");
+  GtkReceiver answering(*session_, "Trovane");
+  ASSERT_TRUE(hung.Shown() && answering.Shown());
+  hung.Pause();
+  RunResult run = Run({Url()});
+  EXPECT_FALSE(run.timedOut);
+  EXPECT_EQ(answering.Fields(), (std::vector<std::string>{"jine\tjine", "Pocasi\t" + kText}));
+  EXPECT_EQ(hung.Fields(), kUntouched);
+}
+
+}  // namespace
+}  // namespace vrk_test
