@@ -140,7 +140,9 @@ void TMain::DeliverText(const Text& body, const DeliveryParameters& parameters) 
   receivingProgram_ = nullptr;
   receivingControl_ = nullptr;
   Edit1->SetText(body);
-  receivingProgram_ = FindReceivingProgram(ProgramSetting);
+  // Only a delivery without a mode can go to the program, so no other looks for it: on Linux
+  // the look asks every program on the desktop.
+  if (parameters.Mode.IsEmpty()) receivingProgram_ = FindReceivingProgram(ProgramSetting);
 
   switch (ChooseDelivery(receivingProgram_ != nullptr, parameters.Mode)) {
     case DeliveryKind::Window:
