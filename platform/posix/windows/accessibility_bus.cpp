@@ -223,7 +223,7 @@ void ReleaseBusObject(BusObject object) {
   if (atspi != nullptr && object != nullptr) atspi->objectUnref(object);
 }
 
-std::string BusObjectText(BusObject object) {
+std::string BusObjectText(BusObject object, int maxCharacters) {
   const AtspiLibrary* atspi = Atspi();
   if (atspi == nullptr || object == nullptr) return {};
   // A field is known by its editable text; labels show text too, but as their name.
@@ -232,7 +232,8 @@ std::string BusObjectText(BusObject object) {
   Held text(*atspi, atspi->getTextIface(Object(object)));
   if (text.raw() == nullptr) return {};
   GError* error = nullptr;
-  return Take(*atspi, atspi->textGetText(static_cast<AtspiText*>(text.raw()), 0, -1, &error),
+  return Take(*atspi,
+              atspi->textGetText(static_cast<AtspiText*>(text.raw()), 0, maxCharacters, &error),
               error);
 }
 

@@ -26,9 +26,10 @@ bool ForEachBusDescendant(BusObject window, const std::function<bool(BusObject)>
 BusObject RetainBusObject(BusObject object);
 void ReleaseBusObject(BusObject object);
 
-// What the object shows as its window text, in UTF-8: a text field's text, any other
-// object's name (a window's title); empty when it does not answer.
-std::string BusObjectText(BusObject object);
+// What the object shows as its window text, in UTF-8: a text field's text (its first
+// `maxCharacters` characters, or all for -1), any other object's name (a window's title);
+// empty when it does not answer.
+std::string BusObjectText(BusObject object, int maxCharacters = -1);
 
 // Replaces a text field's whole text and returns once the program has answered; false when the
 // object holds no editable text, refused or did not answer. Bytes that are not UTF-8 arrive

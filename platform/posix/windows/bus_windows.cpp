@@ -88,9 +88,12 @@ bool EnumBusDescendants(HWND window, WNDENUMPROC callback, LPARAM param) {
 LRESULT BusWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   BusObject object = ObjectOf(window);
   switch (message) {
-    case WM_GETTEXT:
-      return static_cast<LRESULT>(
-          CopyWholeCharacters(BusObjectText(object), reinterpret_cast<char*>(lParam), wParam));
+    case WM_GETTEXT: {
+      // A field may hold a book; no more characters cross the bus than the buffer takes bytes.
+      const int wanted = static_cast<int>(std::min<WPARAM>(wParam, 1 << 20));
+      return static_cast<LRESULT>(CopyWholeCharacters(BusObjectText(object, wanted),
+                                                      reinterpret_cast<char*>(lParam), wParam));
+    }
     case WM_GETTEXTLENGTH:
       return static_cast<LRESULT>(BusObjectText(object).size());
     case WM_SETTEXT:
