@@ -4,6 +4,7 @@
 #include <dlfcn.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <utility>
 
@@ -17,6 +18,8 @@ constexpr int kCallTimeoutMs = 500;
 // should a tree loop or a program publish without end.
 constexpr int kMaxDepth = 32;
 constexpr int kMaxDescendants = 20000;
+// A walk through a large tree of a slow program ends here, as one that does not answer would.
+constexpr std::chrono::seconds kMaxWalk{5};
 
 struct AtspiLibrary {
   int (*init)();
@@ -165,13 +168,23 @@ bool IsTopLevelWindow(const AtspiLibrary& atspi, AtspiAccessible* object) {
   return role == ATSPI_ROLE_FRAME || role == ATSPI_ROLE_DIALOG || role == ATSPI_ROLE_WINDOW;
 }
 
+struct WalkBudget {
+  int objects = kMaxDescendants;
+  std::chrono::steady_clock::time_point end = std::chrono::steady_clock::now() + kMaxWalk;
+  bool spent = false;
+  bool Spend() {
+    spent = spent || --objects < 0 || std::chrono::steady_clock::now() > end;
+    return spent;
+  }
+};
+
 // Depth first, each object before its children; false once `visit` or a bound stopped it.
-bool Walk(const AtspiLibrary& atspi, AtspiAccessible* parent, int depth, int& budget,
+bool Walk(const AtspiLibrary& atspi, AtspiAccessible* parent, int depth, WalkBudget& budget,
           const std::function<bool(BusObject)>& visit) {
   if (depth > kMaxDepth) return true;
   int count = ChildCount(atspi, parent);
   for (int i = 0; i < count; ++i) {
-    if (--budget < 0) return false;
+    if (budget.Spend()) return false;
     Held child = Child(atspi, parent, i);
     if (child.get() == nullptr) continue;
     if (!visit(child.raw())) return false;
@@ -208,9 +221,8 @@ std::vector<BusObject> BusTopLevelWindows() {
 bool ForEachBusDescendant(BusObject window, const std::function<bool(BusObject)>& visit) {
   const AtspiLibrary* atspi = Atspi();
   if (atspi == nullptr || window == nullptr) return true;
-  int budget = kMaxDescendants;
-  bool finished = Walk(*atspi, Object(window), 0, budget, visit);
-  return finished || budget < 0;
+  WalkBudget budget;
+  return Walk(*atspi, Object(window), 0, budget, visit) || budget.spent;
 }
 
 BusObject RetainBusObject(BusObject object) {
