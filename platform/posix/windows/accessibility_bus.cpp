@@ -29,7 +29,6 @@ struct AtspiLibrary {
   AtspiAccessible* (*getChildAtIndex)(AtspiAccessible*, gint, GError**);
   AtspiRole (*getRole)(AtspiAccessible*, GError**);
   gchar* (*getName)(AtspiAccessible*, GError**);
-  guint (*getProcessId)(AtspiAccessible*, GError**);
   AtspiText* (*getTextIface)(AtspiAccessible*);
   gchar* (*textGetText)(AtspiText*, gint, gint, GError**);
   AtspiEditableText* (*getEditableTextIface)(AtspiAccessible*);
@@ -75,7 +74,6 @@ const AtspiLibrary* Load() {
       !Resolve(library, "atspi_accessible_get_child_at_index", atspi.getChildAtIndex) ||
       !Resolve(library, "atspi_accessible_get_role", atspi.getRole) ||
       !Resolve(library, "atspi_accessible_get_name", atspi.getName) ||
-      !Resolve(library, "atspi_accessible_get_process_id", atspi.getProcessId) ||
       !Resolve(library, "atspi_accessible_get_text_iface", atspi.getTextIface) ||
       !Resolve(library, "atspi_text_get_text", atspi.textGetText) ||
       !Resolve(library, "atspi_accessible_get_editable_text_iface", atspi.getEditableTextIface) ||
