@@ -1,5 +1,6 @@
 #include "bench/child_run.h"
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <stdexcept>
@@ -52,6 +53,12 @@ ChildResult Run(const std::vector<std::string>& command, double timeoutSeconds) 
     // Not started: not finished either.
   }
   return result;
+}
+
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
 }
 
 }  // namespace vrk::bench

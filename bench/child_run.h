@@ -17,4 +17,7 @@ struct ChildResult {
 // A child still running after timeoutSeconds is killed.
 ChildResult Run(const std::vector<std::string>& command, double timeoutSeconds);
 
+// The middle value of the runs' times, so a few slow runs do not move the figure; 0 for none.
+double Median(std::vector<double> values);
+
 }  // namespace vrk::bench

@@ -75,12 +75,6 @@ bool HasSize(const fs::path& path, std::uintmax_t size) {
   return fs::file_size(path, error) == size && !error;
 }
 
-double Median(std::vector<double> values) {
-  if (values.empty()) return 0;
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 const char* Verdict(bool pass) { return pass ? "PASS" : "FAIL"; }
 
 int Measure(const std::string& vrkSource, const std::string& fixture, int smallRuns,
@@ -131,7 +125,7 @@ int Measure(const std::string& vrkSource, const std::string& fixture, int smallR
   }
   fs::remove(smallOut);
   for (std::size_t i = 0; i < clients.size(); ++i) {
-    clients[i].smallMedianMicros = Median(micros[i]);
+    clients[i].smallMedianMicros = vrk::bench::Median(micros[i]);
   }
 
   const fs::path bigOut = work / "big.out";

@@ -22,12 +22,9 @@ namespace {
 
 const std::string kText = "Zítra jasno, 25 °C, vítr slabý";
 
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
-
 }  // namespace
+
+using vrk::bench::Median;
 
 int main(int argc, char** argv) {
   if (argc < 3) {

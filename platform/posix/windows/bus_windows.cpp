@@ -4,12 +4,12 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <map>
 #include <mutex>
 #include <string>
 
 #include "platform/posix/windows/accessibility_bus.h"
+#include "platform/posix/windows/window_table.h"
 
 namespace vrk_posix {
 namespace {
@@ -51,17 +51,13 @@ BusObject ObjectOf(HWND window) {
   return found == table.objects.end() ? nullptr : found->second;
 }
 
-// Cut as Windows cuts a window text into a buffer of `size`: at most size - 1 bytes and a
-// zero; here never within a character, so the cut text is still UTF-8.
+// Copied as any window text is, but never cut within a character, so it stays UTF-8.
 std::size_t CopyWholeCharacters(const std::string& text, char* buffer, std::size_t size) {
-  if (buffer == nullptr || size == 0) return 0;
-  std::size_t count = std::min(text.size(), size - 1);
+  std::size_t count = std::min(text.size(), size == 0 ? 0 : size - 1);
   if (count < text.size()) {
     while (count > 0 && (static_cast<unsigned char>(text[count]) & 0xC0) == 0x80) --count;
   }
-  std::memcpy(buffer, text.data(), count);
-  buffer[count] = 0;
-  return count;
+  return CopyWindowText(std::string_view(text).substr(0, count), buffer, size);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // Messages to a window: sent straight to its procedure (the emulation's windows all live in
-// this process; another program's answer over the accessibility bus), dispatched from the queue, answered by the default procedure; and the
-// window text, which goes through them.
+// this process; other programs' answer over the accessibility bus), dispatched from the queue,
+// answered by the default procedure; and the window text, which goes through them.
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -8,15 +8,19 @@
 #include "platform/posix/windows/bus_windows.h"
 #include "platform/posix/windows/window_table.h"
 
-namespace {
+namespace vrk_posix {
 
-std::size_t CopyText(const std::string& text, LPSTR buffer, std::size_t size) {
+std::size_t CopyWindowText(std::string_view text, LPSTR buffer, std::size_t size) {
   if (buffer == nullptr || size == 0) return 0;
   std::size_t count = std::min(text.size(), size - 1);
   std::memcpy(buffer, text.data(), count);
   buffer[count] = 0;
   return count;
 }
+
+}  // namespace vrk_posix
+
+namespace {
 
 LRESULT TextMessage(vrk_posix::Window& entry, UINT message, WPARAM wParam, LPARAM lParam,
                     bool* handled) {
@@ -29,7 +33,8 @@ LRESULT TextMessage(vrk_posix::Window& entry, UINT message, WPARAM wParam, LPARA
       return TRUE;
     }
     case WM_GETTEXT:
-      return static_cast<LRESULT>(CopyText(entry.text, reinterpret_cast<LPSTR>(lParam), wParam));
+      return static_cast<LRESULT>(
+          vrk_posix::CopyWindowText(entry.text, reinterpret_cast<LPSTR>(lParam), wParam));
     case WM_GETTEXTLENGTH:
       return static_cast<LRESULT>(entry.text.size());
     default:

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/posix/win32.h"
@@ -45,5 +46,9 @@ void RemoveWindow(HWND handle);
 
 // The windows whose parent is `parent`, newest first, as z-order runs.
 std::vector<HWND> ChildrenOf(HWND parent);
+
+// A window text into a caller's buffer of `size` bytes, as WM_GETTEXT gives it: at most
+// size - 1 bytes and a zero; the count copied.
+std::size_t CopyWindowText(std::string_view text, LPSTR buffer, std::size_t size);
 
 }  // namespace vrk_posix
