@@ -4,6 +4,7 @@
 #include "framework/exceptions.h"
 #include "platform/command_line.h"
 #include "platform/download.h"
+#include "platform/file_backup.h"
 #include "platform/files.h"
 #include "platform/shell.h"
 #include "platform/text_rules.h"
@@ -21,8 +22,14 @@ void TMain::DownloadBinary() {
   try {
     DownloadUrlToFile(ParamStr(1), result);
     if (SameBytes(ParamStr(4), "ext")) {
-      RenameFile(ChangeFileExt(result, ".exe"), ChangeFileExt(result, ".old"));
-      RenameFile(result, ChangeFileExt(result, ".exe"));
+      // The executable keeps its name until the download takes it, its backup made first; an
+      // earlier backup stays, and so does the executable then.
+      const Text executable = ChangeFileExt(result, ".exe");
+      if (!FileExists(executable)) {
+        RenameFile(result, executable);
+      } else if (BackUpFile(executable, ChangeFileExt(result, ".old"))) {
+        RenameFileOver(result, executable);
+      }
       result = ChangeFileExt(result, "." + ParamStr(5));
     }
     if (SameBytes(ParamStr(6), "runme")) ShellOpen(Handle(), result);

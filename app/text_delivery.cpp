@@ -5,6 +5,7 @@
 #include "framework/edit.h"
 #include "framework/exceptions.h"
 #include "platform/command_line.h"
+#include "platform/file_backup.h"
 #include "platform/files.h"
 #include "platform/pending_file.h"
 #include "platform/text_rules.h"
@@ -91,13 +92,44 @@ void DeliverToDevice(const Text& name, const Text& text) {
   if (!written) throw EWriteError("Stream write error");
 }
 
-// The text complete in a file beside its target, waiting for its name.
+// The text complete in a file beside its target, waiting for its name: a large one already
+// waits there, any other is written there now.
 std::unique_ptr<PendingFile> WrittenBeside(const Text& name, const Text& text) {
-  std::unique_ptr<PendingFile> file = PendingFile::Create(name.c_str(), {});
+  std::unique_ptr<PendingFile> file = TakeSpooledFile(text, name);
+  if (file) return file;
+  file = PendingFile::Create(name.c_str(), {});
   if (!file) throw EFileCreateError(CannotCreate(name));
   if (!file->Append(text.c_str(), text.Length())) throw EWriteError("Stream write error");
   return file;
 }
+
+// The ".old" of the name as given, made once the new text is ready. A file that is about to
+// be replaced keeps its name until the new one takes it; one of another name (the further
+// words made the target) moves.
+class Backup {
+ public:
+  Backup(const Text& name, const Text& fullName) : name_(name), old_(ChangeFileExt(name, ".old")) {
+    if (IsDevice(name) || !FileExists(name)) return;
+    sameFile_ = name == fullName;
+    made_ = sameFile_ ? BackUpFile(name, old_) : RenameFile(name, old_);
+  }
+
+  // A failed delivery changes no file.
+  void Undo() const {
+    if (!made_) return;
+    if (sameFile_) {
+      DeleteFileA(old_.c_str());
+    } else {
+      RenameFile(old_, name_);
+    }
+  }
+
+ private:
+  Text name_;
+  Text old_;
+  bool sameFile_ = false;
+  bool made_ = false;
+};
 
 }  // namespace
 
@@ -107,23 +139,14 @@ void DeliverToFile(const Text& name, const std::array<Text, 4>& moreWords, const
     DeliverToDevice(fullName, text);
     return;
   }
-  // The backup is made on the name as given, before the further words join it; a failure
-  // later on puts it back, so that a failed delivery changes no file.
-  const Text old = ChangeFileExt(name, ".old");
-  const bool backedUp = !IsDevice(name) && FileExists(name) && RenameFile(name, old);
-  try {
-    // A large text already waits beside its file; any other is written there first, and
-    // only a complete text takes the name.
-    SpoolDelivery spooled = DeliverSpooledText(text, fullName);
-    if (spooled == SpoolDelivery::NotSpooled) {
-      spooled = WrittenBeside(fullName, text)->Commit(fullName.c_str(), text.Length())
-                    ? SpoolDelivery::Delivered
-                    : SpoolDelivery::Failed;
-    }
-    if (spooled == SpoolDelivery::Failed) throw EWriteError("Stream write error");
-  } catch (...) {
-    if (backedUp) RenameFile(old, name);
-    throw;
+  // Taken first: handing over a spooled text empties every text over it.
+  const std::size_t length = text.Length();
+  std::unique_ptr<PendingFile> file = WrittenBeside(fullName, text);
+  // The backup is made on the name as given, before the further words join it.
+  const Backup backup(name, fullName);
+  if (!file->Commit(fullName.c_str(), length, PendingFile::Naming::Replace)) {
+    if (!file->Named()) backup.Undo();
+    throw EWriteError("Stream write error");
   }
 }
 

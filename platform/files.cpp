@@ -53,7 +53,13 @@ bool IsDevice(const Text& name) {
 
 bool RenameFile(const Text& oldName, const Text& newName) {
   if (!UsableName(oldName) || !UsableName(newName)) return false;
-  return MoveFileA(oldName.c_str(), newName.c_str()) != FALSE;
+  return MoveFileExA(oldName.c_str(), newName.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+bool RenameFileOver(const Text& oldName, const Text& newName) {
+  if (!UsableName(oldName) || !UsableName(newName)) return false;
+  return MoveFileExA(oldName.c_str(), newName.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 Text ChangeFileExt(const Text& name, const Text& extension) {

@@ -15,8 +15,12 @@ bool FileExists(const Text& name);
 // True for an existing name that is neither a regular file nor a folder: a device, a pipe
 // or a socket, also reached through a link ("NUL" and "CON" on Windows).
 bool IsDevice(const Text& name);
-// Never replaces: fails when the new name exists or the old one is missing.
+// Never replaces: fails when the new name exists or the old one is missing. The new name is
+// on the disk when it returns.
 bool RenameFile(const Text& oldName, const Text& newName);
+// Gives `oldName` the name `newName`, replacing a file of that name at once (never a folder),
+// on the disk when it returns.
+bool RenameFileOver(const Text& oldName, const Text& newName);
 // Replaces the part from the last "." after the last "\" or ":" (or "/" on POSIX),
 // or appends when there is none; the extension is used as passed, its dot included.
 Text ChangeFileExt(const Text& name, const Text& extension);

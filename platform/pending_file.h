@@ -1,7 +1,8 @@
-// A file written anew beside the file it is bound for, which it replaces only once complete.
-// Until then it has no name where the system allows that (an unnamed file on Linux) or a
-// hidden temporary one that goes away with it (and on Windows with the run), so a failure
-// or a killed run leaves the target as it was and nothing beside it.
+// A file written anew beside the file it is bound for, which it replaces only once complete
+// and flushed to the disk. Until then it has no name where the system allows that (an
+// unnamed file on Linux) or a hidden temporary one that goes away with it (and on Windows
+// with the run), so a failure, a killed run or a power cut leaves the target as it was.
+// Making one removes the temporaries that killed runs left beside the target.
 #pragma once
 
 #include <cstddef>
@@ -15,9 +16,9 @@ class PendingFile {
     // The bytes written so far can be read through Bytes(). On Linux only an unnamed file
     // serves; where there is none, Create gives null.
     bool readable = false;
-    // Flushed to disk before it takes the target's name.
-    bool durable = false;
   };
+  // Whether taking the name replaces a file of that name or fails on it.
+  enum class Naming { Replace, KeepExisting };
 
   // Null when no such file can be made: the folder is missing or cannot be written, or the
   // target exists and is not a writable regular file.
@@ -33,9 +34,11 @@ class PendingFile {
   // they cannot be mapped. The address holds until Bytes() is called again or Commit.
   virtual const char* Bytes() = 0;
 
-  // Cuts the file to its first `length` bytes and gives it the name `target`, replacing a
-  // file of that name. Afterwards Bytes() gives nothing more.
-  virtual bool Commit(const char* target, std::size_t length) = 0;
+  // Cuts the file to its first `length` bytes, flushes it and gives it the name `target`,
+  // and flushes that name to the disk too. Afterwards Bytes() gives nothing more.
+  virtual bool Commit(const char* target, std::size_t length, Naming naming) = 0;
+  // True once Commit has given the file its name, even where flushing that name then failed.
+  virtual bool Named() const noexcept = 0;
 };
 
 }  // namespace vrk

@@ -1,12 +1,10 @@
 #include "platform/text_spool.h"
 
 #include <cstring>
-#include <memory>
 #include <new>
 
 #include "base/ascii.h"
 #include "framework/exceptions.h"
-#include "platform/pending_file.h"
 
 namespace vrk {
 
@@ -97,14 +95,13 @@ bool WaitsForItsFile(const Text& text, const Text& name) {
   return spool != nullptr && spool->file && name == spool->boundFor && !text.IsEmpty();
 }
 
-SpoolDelivery DeliverSpooledText(const Text& text, const Text& name) {
-  if (!WaitsForItsFile(text, name)) return SpoolDelivery::NotSpooled;
+std::unique_ptr<PendingFile> TakeSpooledFile(const Text& text, const Text& name) {
+  if (!WaitsForItsFile(text, name)) return nullptr;
   auto* spool = static_cast<SpoolStorage*>(text.Storage());
-  const std::size_t length = text.Length();
   std::unique_ptr<PendingFile> file = std::move(spool->file);
   // The mapping goes with the naming: nothing may read through it from here on.
   Text::ForgetStorage(*spool);
-  return file->Commit(name.c_str(), length) ? SpoolDelivery::Delivered : SpoolDelivery::Failed;
+  return file;
 }
 
 }  // namespace vrk

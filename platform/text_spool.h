@@ -5,8 +5,10 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 
 #include "framework/text.h"
+#include "platform/pending_file.h"
 
 namespace vrk {
 
@@ -37,11 +39,9 @@ class TextSpool {
 // and not yet delivered.
 bool WaitsForItsFile(const Text& text, const Text& name);
 
-enum class SpoolDelivery { NotSpooled, Delivered, Failed };
-
-// Gives the file a spooled text (or its start, cut at a zero byte) waits in the name `name`,
-// replacing a file of that name, when it was gathered for that name. Every text over the
-// spool reads as empty afterwards, whatever the outcome; NotSpooled leaves all as it was.
-SpoolDelivery DeliverSpooledText(const Text& text, const Text& name);
+// The file a spooled text (or its start, cut at a zero byte) waits in, when it was gathered
+// for the file `name`; null for any other text. The caller gives the file its name. Every
+// text over the spool reads as empty afterwards, so the length is to be taken first.
+std::unique_ptr<PendingFile> TakeSpooledFile(const Text& text, const Text& name);
 
 }  // namespace vrk

@@ -1,6 +1,6 @@
 // Pending files on Windows: a hidden temporary file beside the target, marked for deletion
-// while it is written (so that the system removes it when the run ends without it), moved
-// into place with MoveFileExA once complete.
+// while it is written (so that the system removes it when the run ends without it), flushed
+// and moved into place with MoveFileExA, writing through, once complete.
 #include "platform/pending_file.h"
 
 #include <string>
@@ -80,6 +80,7 @@ class WindowsPendingFile final : public PendingFile {
   }
 
   std::size_t Length() const noexcept override { return length_; }
+  bool Named() const noexcept override { return committed_; }
 
   const char* Bytes() override {
     if (!options_.readable || file_ == INVALID_HANDLE_VALUE || spoiled_) return nullptr;
@@ -93,7 +94,7 @@ class WindowsPendingFile final : public PendingFile {
     return view_;
   }
 
-  bool Commit(const char* target, std::size_t length) override {
+  bool Commit(const char* target, std::size_t length, Naming naming) override {
     if (file_ == INVALID_HANDLE_VALUE || spoiled_ || committed_) return false;
     Unmap();
     if (length > length_) length = length_;
@@ -104,14 +105,15 @@ class WindowsPendingFile final : public PendingFile {
       return false;
     }
     if (!SetEndOfFile(file_)) return false;
-    if (options_.durable && !FlushFileBuffers(file_)) return false;
+    if (!FlushFileBuffers(file_)) return false;
     if (marked_ && !MarkForDeletion(file_, false)) return false;
     CloseHandle(file_);
     file_ = INVALID_HANDLE_VALUE;
     marked_ = false;
     // Hidden only while it waited: a move keeps the attribute, and the target is the user's.
     SetFileAttributesA(temporary_.c_str(), FILE_ATTRIBUTE_NORMAL);
-    const DWORD flags = MOVEFILE_REPLACE_EXISTING | (options_.durable ? MOVEFILE_WRITE_THROUGH : 0);
+    const DWORD flags =
+        MOVEFILE_WRITE_THROUGH | (naming == Naming::Replace ? MOVEFILE_REPLACE_EXISTING : 0);
     if (!MoveFileExA(temporary_.c_str(), target, flags)) return false;
     committed_ = true;
     return true;

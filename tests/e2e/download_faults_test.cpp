@@ -3,6 +3,7 @@
 // files of the user's beside the target named like the download's temporary ones.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -97,10 +98,14 @@ TEST_F(BinaryDownloadFaults, SlowButSteadyBodyOutlastsTheStallLimit) {
   EXPECT_EQ(folder_.Get("tool.dat"), std::string(600, 's'));
 }
 
-TEST_F(BinaryDownloadFaults, FilesNamedLikeTheTemporaryOnesSurvive) {
-  // The name downloads were once written to, and one of the kind they are written to now.
-  const std::vector<std::string> users = {".tool.dat.1234-5.tmp", "tool.dat.vrk-download"};
+TEST_F(BinaryDownloadFaults, OnlyTheTemporariesOfEndedRunsGo) {
+  // One of a run still at work (this one's number), names that only look like temporaries,
+  // the name downloads were once written to; and one a killed run left (no such process).
+  const std::string running = ".tool.dat." + std::to_string(CurrentProcessId()) + "-5.tmp";
+  const std::vector<std::string> users = {running, ".tool.dat.4999999-5.tmp.keep",
+                                          ".tool.dat.x-5.tmp", "tool.dat.vrk-download"};
   for (const std::string& name : users) folder_.Put(name, "the user's " + name);
+  folder_.Put(".tool.dat.4999999-5.tmp", "left by a killed run");
   ScriptedServer server(ConnectionPlan::Http([](const HttpRequest& request) {
     if (request.target == "/missing.dat") return HttpResponse::Text(404, "<html>not here</html>");
     return HttpResponse::Text(200, "downloaded");
@@ -109,7 +114,10 @@ TEST_F(BinaryDownloadFaults, FilesNamedLikeTheTemporaryOnesSurvive) {
   EXPECT_EQ(Download(server.Url("/tool.dat")).err, "");
   EXPECT_EQ(folder_.Get("tool.dat"), "downloaded");
   for (const std::string& name : users) EXPECT_EQ(folder_.Get(name), "the user's " + name);
-  EXPECT_EQ(Files(), (std::vector<std::string>{users[0], "tool.dat", users[1]}));
+  std::vector<std::string> expected = users;
+  expected.push_back("tool.dat");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(Files(), expected);
 }
 
 }  // namespace

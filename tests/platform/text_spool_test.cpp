@@ -27,6 +27,13 @@ std::string Pattern(std::size_t length, std::size_t seed = 0) {
   return bytes;
 }
 
+// Names the file a spooled text waits in, as the file delivery does.
+bool DeliverSpooled(const Text& text, const std::string& name) {
+  const std::size_t length = text.Length();
+  std::unique_ptr<PendingFile> file = TakeSpooledFile(text, name.c_str());
+  return file && file->Commit(name.c_str(), length, PendingFile::Naming::Replace);
+}
+
 // Appends in the pieces a socket would deliver.
 void Feed(TextSpool& spool, const std::string& bytes, std::size_t piece = 65536) {
   for (std::size_t at = 0; at < bytes.size(); at += piece) {
@@ -53,7 +60,7 @@ TEST(TextSpool, LargeTextWaitsBesideItsFileAndReplacesItWhole) {
 
     const Text copy = text;
     EXPECT_FALSE(WaitsForItsFile(text, folder.Inside("other.txt").c_str()));
-    ASSERT_EQ(DeliverSpooledText(text, name.c_str()), SpoolDelivery::Delivered);
+    ASSERT_TRUE(DeliverSpooled(text, name));
     EXPECT_EQ(folder.Get("out.txt"), expected);
     EXPECT_EQ(folder.Names(), std::set<std::string>{"out.txt"});
 #ifdef _WIN32
@@ -61,7 +68,7 @@ TEST(TextSpool, LargeTextWaitsBesideItsFileAndReplacesItWhole) {
 #endif
     // The bytes belong to the file now: every text over them reads as empty.
     EXPECT_TRUE(copy.IsEmpty());
-    EXPECT_EQ(DeliverSpooledText(text, name.c_str()), SpoolDelivery::NotSpooled);
+    EXPECT_EQ(TakeSpooledFile(text, name.c_str()), nullptr);
   }
 }
 
@@ -81,7 +88,7 @@ TEST(TextSpool, AZeroByteCutsTheFileWhereItStands) {
   const Text cut = text.Left(zeroAt);
   EXPECT_EQ(cut.Storage(), text.Storage());
   EXPECT_EQ(cut.View(), bytes.substr(0, zeroAt));
-  ASSERT_EQ(DeliverSpooledText(cut, name.c_str()), SpoolDelivery::Delivered);
+  ASSERT_TRUE(DeliverSpooled(cut, name));
   EXPECT_EQ(folder.Get("out.txt"), bytes.substr(0, zeroAt));
 }
 
@@ -96,7 +103,7 @@ TEST(TextSpool, CopiesAndChangesNeverReachTheFile) {
   changed.SetAt(1, '\0');
   changed.Append("!", 1);
   EXPECT_EQ(changed.LengthBeforeZero(), 0u);
-  ASSERT_EQ(DeliverSpooledText(text, folder.Inside("out.txt").c_str()), SpoolDelivery::Delivered);
+  ASSERT_TRUE(DeliverSpooled(text, folder.Inside("out.txt")));
   EXPECT_EQ(folder.Get("out.txt"), first);
   EXPECT_EQ(changed.Length(), first.size() + 1);
 
@@ -119,7 +126,7 @@ TEST(TextSpool, WithoutAUsableFolderTheTextStaysInMemory) {
     Feed(spool, expected);
     EXPECT_EQ(text.Storage(), nullptr) << boundFor;
     EXPECT_EQ(text.View(), expected);
-    EXPECT_EQ(DeliverSpooledText(text, folder.Inside("out.txt").c_str()), SpoolDelivery::NotSpooled);
+    EXPECT_EQ(TakeSpooledFile(text, folder.Inside("out.txt").c_str()), nullptr);
   }
   // A small text never leaves memory.
   Text small;

@@ -19,6 +19,9 @@ std::filesystem::path TemporaryFolder();
 // differ from Windows (the tests there say so and skip).
 bool RunningUnderWine();
 
+// This test program's process number, as the system's process calls know it.
+unsigned long CurrentProcessId();
+
 // A file as the build names it, by its path on the build machine, in the form this program
 // opens it: under Wine the machine's root is a drive of its own.
 std::string NativePath(const std::string& buildPath);

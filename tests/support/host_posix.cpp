@@ -1,12 +1,15 @@
 #include "tests/support/host.h"
 
 #include <stdlib.h>
+#include <unistd.h>
 
 namespace vrk_test {
 
 std::filesystem::path TemporaryFolder() { return std::filesystem::temp_directory_path(); }
 
 bool RunningUnderWine() { return false; }
+
+unsigned long CurrentProcessId() { return static_cast<unsigned long>(getpid()); }
 
 std::string NativePath(const std::string& buildPath) { return buildPath; }
 

@@ -18,6 +18,8 @@ bool RunningUnderWine() {
   return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
+unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
+
 std::string NativePath(const std::string& buildPath) {
   if (buildPath.empty() || buildPath[0] != '/') return buildPath;
   using DosName = WCHAR*(CDECL*)(const char*);

@@ -19,25 +19,13 @@ BOOL Fail(int error) {
   return FALSE;
 }
 
-// The name never replaces an existing one: where the kernel cannot refuse that for us,
-// a hard link refuses it for files, and a final check covers folders.
-int RenameWithoutReplacing(const std::string& from, const std::string& to) {
-#ifdef RENAME_NOREPLACE
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return -1;
-#endif
-  struct stat source {};
-  if (::lstat(from.c_str(), &source) != 0) return -1;
-  if (!S_ISDIR(source.st_mode)) {
-    if (::link(from.c_str(), to.c_str()) == 0) return ::unlink(from.c_str());
-    if (errno == EEXIST || errno == ENOENT || errno == ENOTDIR) return -1;
-  }
-  struct stat target {};
-  if (::lstat(to.c_str(), &target) == 0) {
-    errno = EEXIST;
-    return -1;
-  }
-  return ::rename(from.c_str(), to.c_str());
+// A write-through move is on the disk when it returns: both folders are flushed.
+BOOL Flushed(const std::string& from, const std::string& to, DWORD flags) {
+  if (!(flags & MOVEFILE_WRITE_THROUGH)) return TRUE;
+  const std::string folder = vrk_posix::FolderOf(to);
+  int error = vrk_posix::SyncFolder(folder);
+  if (error == 0 && vrk_posix::FolderOf(from) != folder) error = vrk_posix::SyncFolder(vrk_posix::FolderOf(from));
+  return error == 0 ? TRUE : Fail(error);
 }
 
 }  // namespace
@@ -88,19 +76,7 @@ DWORD GetFullPathNameA(LPCSTR fileName, DWORD size, LPSTR buffer, LPSTR* filePar
   return static_cast<DWORD>(full.size());
 }
 
-BOOL MoveFileA(LPCSTR existingName, LPCSTR newName) {
-  if (existingName == nullptr || newName == nullptr) return Fail(EINVAL);
-  const std::string from = vrk_posix::PosixPath(existingName);
-  const std::string to = vrk_posix::PosixPath(newName);
-  if (RenameWithoutReplacing(from, to) != 0) {
-    if (errno == EEXIST || errno == ENOTEMPTY) {
-      SetLastError(ERROR_ALREADY_EXISTS);
-      return FALSE;
-    }
-    return Fail(errno);
-  }
-  return TRUE;
-}
+BOOL MoveFileA(LPCSTR existingName, LPCSTR newName) { return MoveFileExA(existingName, newName, 0); }
 
 BOOL DeleteFileA(LPCSTR fileName) {
   if (fileName == nullptr) return Fail(EINVAL);
@@ -110,13 +86,36 @@ BOOL DeleteFileA(LPCSTR fileName) {
 }
 
 BOOL MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags) {
-  if (!(flags & MOVEFILE_REPLACE_EXISTING)) return MoveFileA(existingName, newName);
   if (existingName == nullptr || newName == nullptr) return Fail(EINVAL);
   const std::string from = vrk_posix::PosixPath(existingName);
   const std::string to = vrk_posix::PosixPath(newName);
+  if (!(flags & MOVEFILE_REPLACE_EXISTING)) {
+    if (vrk_posix::RenameWithoutReplacing(from, to) != 0) {
+      if (errno == EEXIST || errno == ENOTEMPTY) {
+        SetLastError(ERROR_ALREADY_EXISTS);
+        return FALSE;
+      }
+      return Fail(errno);
+    }
+    return Flushed(from, to, flags);
+  }
   struct stat target {};
   // Windows replaces files only, never a folder.
   if (::stat(to.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) return Fail(EISDIR);
   if (::rename(from.c_str(), to.c_str()) != 0) return Fail(errno);
+  return Flushed(from, to, flags);
+}
+
+BOOL CreateHardLinkA(LPCSTR newName, LPCSTR existingName, LPVOID) {
+  if (existingName == nullptr || newName == nullptr) return Fail(EINVAL);
+  // A link stands for the file it points at: the new name is that file's.
+  if (::linkat(AT_FDCWD, vrk_posix::PosixPath(existingName).c_str(), AT_FDCWD,
+               vrk_posix::PosixPath(newName).c_str(), AT_SYMLINK_FOLLOW) != 0) {
+    if (errno == EEXIST) {
+      SetLastError(ERROR_ALREADY_EXISTS);
+      return FALSE;
+    }
+    return Fail(errno);
+  }
   return TRUE;
 }

@@ -11,6 +11,7 @@
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_ALREADY_EXISTS 183L
@@ -36,6 +37,7 @@
 #define FILE_TYPE_CHAR 0x0002
 #define FILE_TYPE_PIPE 0x0003
 #define MOVEFILE_REPLACE_EXISTING 0x00000001
+#define MOVEFILE_WRITE_THROUGH 0x00000008
 #define FILE_BEGIN 0
 #define FILE_CURRENT 1
 #define FILE_END 2
@@ -100,6 +102,8 @@ DWORD GetFullPathNameA(LPCSTR fileName, DWORD size, LPSTR buffer, LPSTR* filePar
 BOOL MoveFileA(LPCSTR existingName, LPCSTR newName);
 BOOL MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags);
 BOOL DeleteFileA(LPCSTR fileName);
+// A second name for the file (for the file a link points at, as on Windows).
+BOOL CreateHardLinkA(LPCSTR newName, LPCSTR existingName, LPVOID security);
 HANDLE CreateFileA(LPCSTR fileName, DWORD access, DWORD shareMode, LPVOID security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL WriteFile(HANDLE file, LPCVOID data, DWORD count, LPDWORD written, LPVOID overlapped);

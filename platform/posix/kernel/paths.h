@@ -11,4 +11,12 @@ std::string PosixPath(const char* name);
 // The folder part of a POSIX name: "." for a bare name, "/" for a name in the root.
 std::string FolderOf(const std::string& path);
 
+// Renames without ever replacing an existing name: 0, or -1 with errno (EEXIST for a taken
+// name).
+int RenameWithoutReplacing(const std::string& from, const std::string& to);
+
+// Flushes the folder's names to the disk (a new name is durable only then); 0 or the errno
+// value. File systems that cannot flush a folder count as flushed.
+int SyncFolder(const std::string& folder);
+
 }  // namespace vrk_posix

@@ -6,13 +6,12 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <ctime>
 
 #include "platform/posix/kernel/paths.h"
+#include "platform/posix/kernel/stale_temporaries.h"
 
 namespace vrk_posix {
 
@@ -25,20 +24,6 @@ std::string ResolvedTarget(const std::string& path) {
   char resolved[PATH_MAX];
   if (::realpath(path.c_str(), resolved) == nullptr) return path;
   return resolved;
-}
-
-std::string BaseOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// A fresh name beside the target; it starts with a dot so that listings skip it.
-std::string TemporaryName(const std::string& target) {
-  static std::atomic<unsigned> counter{0};
-  const std::string folder = FolderOf(target);
-  return (folder == "/" ? "" : folder) + "/." + BaseOf(target) + "." + std::to_string(::getpid()) +
-         "-" + std::to_string(counter.fetch_add(1) ^ static_cast<unsigned>(std::time(nullptr))) +
-         ".tmp";
 }
 
 int CreateNamed(const std::string& target, std::string& name) {
@@ -54,13 +39,6 @@ int CreateNamed(const std::string& target, std::string& name) {
 // True where the file system has no unnamed files (or the kernel does not know them).
 bool NoUnnamedFiles(int error) {
   return error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOSYS;
-}
-
-void SyncFolder(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
 }
 
 std::size_t PageSize() {
@@ -90,6 +68,7 @@ ReplacementFile::ReplacementFile(const std::string& target, ReplacementOptions o
     Fail(EACCES);
     return;
   }
+  RemoveStaleTemporaries(target_);
   const std::string folder = FolderOf(target_);
   fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
   if (fd_ < 0 && NoUnnamedFiles(errno) && !options_.readable) fd_ = CreateNamed(target_, temporary_);
@@ -174,34 +153,38 @@ const char* ReplacementFile::Bytes() {
   return map_;
 }
 
-bool ReplacementFile::Commit(std::size_t length, const std::string& target) {
+bool ReplacementFile::Commit(std::size_t length, const std::string& target, Naming naming) {
   if (fd_ < 0 || error_ != 0 || committed_) return false;
   Unmap();
   if (length > length_) length = length_;
   if ((options_.readable || length != length_) && ::ftruncate(fd_, static_cast<off_t>(length)) != 0) {
     return Fail(errno);
   }
-  if (options_.durable && ::fsync(fd_) != 0) return Fail(errno);
+  if (::fsync(fd_) != 0) return Fail(errno);
   const std::string name = target.empty() ? target_ : ResolvedTarget(target);
-  if (!GiveName(name)) return false;
+  if (!GiveName(name, naming)) return false;
   committed_ = true;
   const int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0 && options_.durable) return Fail(errno);
-  if (options_.durable) SyncFolder(FolderOf(name));
-  return true;
+  if (::close(fd) != 0) return Fail(errno);
+  const int synced = SyncFolder(FolderOf(name));
+  return synced == 0 || Fail(synced);
 }
 
-bool ReplacementFile::GiveName(const std::string& target) {
+bool ReplacementFile::GiveName(const std::string& target, Naming naming) {
   if (!temporary_.empty()) {
-    if (::rename(temporary_.c_str(), target.c_str()) != 0) return Fail(errno);
+    const int error = naming == Naming::kReplace
+                          ? (::rename(temporary_.c_str(), target.c_str()) == 0 ? 0 : errno)
+                          : (RenameWithoutReplacing(temporary_, target) == 0 ? 0 : errno);
+    if (error != 0) return Fail(error);
     temporary_.clear();
     return true;
   }
   const std::string self = "/proc/self/fd/" + std::to_string(fd_);
-  // A new name is taken at once; an existing file is replaced through a passing name.
+  // A new name is taken at once; an existing file is replaced through a passing name, which
+  // a run killed in between leaves for the next run to remove.
   if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, target.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
-  if (errno != EEXIST) return Fail(errno);
+  if (errno != EEXIST || naming == Naming::kKeepExisting) return Fail(errno);
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string passing = TemporaryName(target);
     if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, passing.c_str(), AT_SYMLINK_FOLLOW) != 0) {

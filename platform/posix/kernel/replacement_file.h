@@ -1,6 +1,7 @@
 // A file written anew: a file without a name in the target's folder (a named temporary one
 // beside it where the file system has no unnamed files) that takes the target's place only
-// when it is complete, so a failed write, download or killed run leaves the target as it was.
+// when it is complete and on the disk, so a failed write, download, killed run or power cut
+// leaves the target as it was. Making one removes what killed runs left beside the target.
 // A replaced file keeps its permission bits (and its owner, for a privileged writer), and
 // writing through a link changes the file it points at.
 #pragma once
@@ -14,9 +15,10 @@ struct ReplacementOptions {
   // Keeps a zero byte after the bytes written and maps them for reading; only an unnamed
   // file serves, so that no name is ever left behind for such a (large) file.
   bool readable = false;
-  // Flushed to disk before it is named.
-  bool durable = true;
 };
+
+// Whether naming the file replaces a file of that name or fails on it.
+enum class Naming { kReplace, kKeepExisting };
 
 class ReplacementFile {
  public:
@@ -31,19 +33,22 @@ class ReplacementFile {
   // The errno value of the first failure.
   int Error() const { return error_; }
   std::size_t Length() const { return length_; }
+  // True once Commit has named the file, even where a later step failed.
+  bool Committed() const noexcept { return committed_; }
 
   bool Write(const char* data, std::size_t size);
   // For a readable file: the bytes and the zero after them, or null. Valid until the next
   // call of Bytes() or Commit().
   const char* Bytes();
-  // Cuts the file to `length` bytes (all written ones by default) and gives it the target's
-  // name, or `target` when not empty.
-  bool Commit(std::size_t length = static_cast<std::size_t>(-1), const std::string& target = "");
+  // Cuts the file to `length` bytes (all written ones by default), flushes it to the disk and
+  // gives it the target's name, or `target` when not empty; then flushes the folder.
+  bool Commit(std::size_t length = static_cast<std::size_t>(-1), const std::string& target = "",
+              Naming naming = Naming::kReplace);
 
  private:
   bool Fail(int error);
   void Unmap();
-  bool GiveName(const std::string& target);
+  bool GiveName(const std::string& target, Naming naming);
 
   std::string target_;
   std::string temporary_;  // empty for an unnamed file
