@@ -9,6 +9,8 @@ packages=(g++ cmake make googletest libgtest-dev libcurl4-openssl-dev xclip ngin
           curl wget)
 # The user guide's check parses it as XML.
 packages+=(libxml2-utils)
+# The power-cut test makes xfs and btrfs images (ext4's tools come with the system).
+packages+=(xfsprogs btrfs-progs)
 # The fuzz preset: clang, its libFuzzer and sanitizer runtimes (only recommended by clang)
 # and the symbolizer that puts names and lines into a finding's stack.
 packages+=(clang libclang-rt-dev llvm)

@@ -37,9 +37,8 @@ void DownloadUrlToFile(const Text& url, const Text& target) {
     DeleteFileA(partial.c_str());
     throw EOleSysError(OleErrorMessage(result), result);
   }
-  if (!MoveFileExA(partial.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    HRESULT moveError = result_codes::FromWin32Error(GetLastError());
-    DeleteFileA(partial.c_str());
+  if (!PutInPlace(reserved, target.c_str())) {
+    const HRESULT moveError = result_codes::FromWin32Error(GetLastError());
     throw EOleSysError(OleErrorMessage(moveError), moveError);
   }
 }

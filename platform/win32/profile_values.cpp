@@ -1,7 +1,12 @@
-// Windows writes a profile one key at a time; the keys of one change are written under a
+// Windows writes a profile one key at a time, rewriting the file in place; so the keys of one
+// change are written into a copy beside the file, which is flushed and then replaces the file
+// at once: a killed run or a power cut leaves the old file or the new one. All of it under a
 // mutex that every run of the tool shares, so that two runs never write in turns.
 #include "platform/profile_values.h"
 
+#include <string>
+
+#include "platform/win32/temporary_file.h"
 #include "platform/winapi.h"
 
 namespace vrk {
@@ -15,6 +20,29 @@ constexpr const char* kMutexName = "VRK.ProfileValues";
 // did not happen is better than one that mixes.
 constexpr DWORD kWaitMilliseconds = 30000;
 
+bool WriteIntoCopy(const char* section, std::span<const ProfileValue> values,
+                   const char* fileName) {
+  std::string copy;
+  const HANDLE file = CreateFileBeside(fileName, GENERIC_WRITE, 0, FILE_ATTRIBUTE_NORMAL, copy);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  // A missing file starts empty; one that cannot be read is not written either.
+  bool written = CopyFileA(fileName, copy.c_str(), FALSE) ||
+                 GetLastError() == ERROR_FILE_NOT_FOUND;
+  for (const ProfileValue& entry : values) {
+    written = written && WritePrivateProfileStringA(section, entry.key, entry.value, copy.c_str());
+  }
+  if (written) {
+    // The system keeps what it writes in a cache of its own until told to let go.
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, copy.c_str());
+    return PutInPlace(copy, fileName);
+  }
+  const DWORD error = GetLastError();
+  DeleteFileA(copy.c_str());
+  SetLastError(error);
+  return false;
+}
+
 }  // namespace
 
 bool WriteProfileValues(const char* section, std::span<const ProfileValue> values,
@@ -25,12 +53,7 @@ bool WriteProfileValues(const char* section, std::span<const ProfileValue> value
   const DWORD waited = WaitForSingleObject(mutex, kWaitMilliseconds);
   bool written = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
   if (written) {
-    for (const ProfileValue& entry : values) {
-      if (!WritePrivateProfileStringA(section, entry.key, entry.value, fileName)) {
-        written = false;
-        break;
-      }
-    }
+    written = WriteIntoCopy(section, values, fileName);
     ReleaseMutex(mutex);
   } else if (waited == WAIT_TIMEOUT) {
     SetLastError(ERROR_TIMEOUT);

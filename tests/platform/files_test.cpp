@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
 
+#include "platform/file_backup.h"
 #include "platform/files.h"
 #include "tests/support/scratch_folder.h"
 
@@ -119,3 +121,19 @@ TEST_F(FilesTest, CurrentDirHasNoTrailingSeparator) {
 }
 
 }  // namespace
+
+TEST_F(FilesTest, BackupKeepsTheOldFileWhileANewOneTakesItsName) {
+  folder_.Put("tool.exe", "old program");
+  folder_.Put("tool.dat", "new program");
+  ASSERT_TRUE(vrk::BackUpFile(At("tool.exe"), At("tool.old")));
+  EXPECT_EQ(folder_.Get("tool.exe"), "old program");
+  ASSERT_TRUE(vrk::RenameFileOver(At("tool.dat"), At("tool.exe")));
+  EXPECT_EQ(folder_.Get("tool.exe"), "new program");
+  EXPECT_EQ(folder_.Get("tool.old"), "old program");
+
+  // An earlier backup stays; a missing file has none.
+  EXPECT_FALSE(vrk::BackUpFile(At("tool.exe"), At("tool.old")));
+  EXPECT_EQ(folder_.Get("tool.old"), "old program");
+  EXPECT_FALSE(vrk::BackUpFile(At("missing.exe"), At("missing.old")));
+  EXPECT_EQ(folder_.Names(), (std::set<std::string>{"tool.exe", "tool.old"}));
+}
