@@ -6,7 +6,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return vrk::RunVrk(); }
 #else
 #include <csignal>
 
-int main() {
+#include "platform/posix/kernel/process_arguments.h"
+
+int main(int argc, char** argv) {
+  // The command line comes from these, which cannot fail to be read as a file can.
+  vrk_posix::SetProcessArguments(argc, argv);
   // A size limit or a reader that went away arrives as a failed write, never ends the run.
   std::signal(SIGXFSZ, SIG_IGN);
   std::signal(SIGPIPE, SIG_IGN);

@@ -9,13 +9,17 @@ if(NOT IS_DIRECTORY "${VRK_SOURCE_DIR}")
   message(FATAL_ERROR "VRK_SOURCE_DIR must name the source tree")
 endif()
 
-# Besides the emulation itself: the header that hands it on to every layer above, and the
-# fuzz targets and the tests that drive parts of it directly.
+# Besides the emulation itself: the header that hands it on to every layer above, the Linux
+# entry point (it hands the emulation its arguments), and the fuzz targets and the tests that
+# drive parts of it directly.
 set(emulation_users
   platform/winapi.h
+  app/main.cpp
   fuzz/fuzz_profile.cpp
   fuzz/fuzz_registry.cpp
-  tests/platform/url_download_test.cpp)
+  tests/platform/url_download_test.cpp
+  tests/winapi/command_line_read_posix.cpp
+  tests/winapi/errno_map_posix.cpp)
 
 # Every folder of the tree but the build trees.
 file(GLOB folders LIST_DIRECTORIES true RELATIVE "${VRK_SOURCE_DIR}" "${VRK_SOURCE_DIR}/*")

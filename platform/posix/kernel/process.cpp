@@ -10,7 +10,9 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "platform/posix/kernel/process_arguments.h"
 #include "platform/posix/win32.h"
 
 namespace {
@@ -27,39 +29,63 @@ bool NeedsQuotes(const std::string& argument) {
   return false;
 }
 
-// The arguments, each ended by a zero byte. Read with the plain calls: a file stream would
-// set up the stream library's locales, a tenth of the work of a run that shows one box.
-std::string ReadProcessArguments() {
+// What main handed over, kept as main's own array (which lasts as long as the process), so
+// that handing it over cannot fail; a program whose main does not (a test program) reads
+// its own from /proc.
+int handedCount = -1;
+const char* const* handedArguments = nullptr;
+
+// A line built from part of the arguments would run the program on other parameters than
+// it was given (a delivery to a file going to the clipboard), so a failed read ends it.
+[[noreturn]] void RefuseToRun(int error) {
+  const char* reason = std::strerror(error);
+  const char prefix[] = "cannot read the command line: ";
+  [[maybe_unused]] ssize_t ignored = ::write(STDERR_FILENO, prefix, sizeof prefix - 1);
+  ignored = ::write(STDERR_FILENO, reason, std::strlen(reason));
+  ignored = ::write(STDERR_FILENO, "\n", 1);
+  std::_Exit(EXIT_FAILURE);
+}
+
+// The arguments from /proc, each ended by a zero byte there. Read with the plain calls: a
+// file stream would set up the stream library's locales, a tenth of the work of a run that
+// shows one box.
+std::vector<std::string> ReadProcessArguments() {
   std::string bytes;
   const int fd = ::open("/proc/self/cmdline", O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return bytes;
+  if (fd < 0) RefuseToRun(errno);
   char chunk[4096];
   for (;;) {
     const ssize_t got = ::read(fd, chunk, sizeof chunk);
     if (got > 0) {
       bytes.append(chunk, static_cast<std::size_t>(got));
-    } else if (got == 0 || errno != EINTR) {
+    } else if (got == 0) {
       break;
+    } else if (errno != EINTR) {
+      RefuseToRun(errno);
     }
   }
   ::close(fd);
-  return bytes;
+  std::vector<std::string> arguments;
+  std::size_t start = 0;
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find('\0', start);
+    if (end == std::string::npos) end = bytes.size();
+    arguments.push_back(bytes.substr(start, end - start));
+    start = end + 1;
+  }
+  return arguments;
 }
 
 // POSIX hands over the arguments already split, so the raw line is rebuilt in a form
 // that the splitting rule takes apart into the same arguments again.
 std::string BuildCommandLine() {
-  const std::string bytes = ReadProcessArguments();
-  if (bytes.empty()) return "\"\"";  // unreadable: an empty program name
+  const std::vector<std::string> arguments =
+      handedCount >= 0 ? std::vector<std::string>(handedArguments, handedArguments + handedCount)
+                       : ReadProcessArguments();
+  if (arguments.empty()) return "\"\"";  // not even a program name: an empty one
 
   std::string line;
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    std::size_t end = bytes.find('\0', start);
-    if (end == std::string::npos) end = bytes.size();
-    std::string argument = bytes.substr(start, end - start);
-    start = end + 1;
-
+  for (const std::string& argument : arguments) {
     if (!line.empty()) line += ' ';
     if (argument.empty()) {
       // An empty pair, which the rule skips, as an empty argument is on Windows.
@@ -93,6 +119,12 @@ std::string ReadOwnExecutablePath() {
 }
 
 }  // namespace
+
+void vrk_posix::SetProcessArguments(int count, const char* const* arguments) {
+  if (handedCount >= 0 || count < 0 || (count > 0 && arguments == nullptr)) return;
+  handedArguments = arguments;
+  handedCount = count;
+}
 
 DWORD GetLastError() { return lastError; }
 
