@@ -60,6 +60,7 @@ int WsaErrorFromErrno(int error) noexcept {
     case ENETRESET:
       return WSAENETRESET;
     case ECONNABORTED:
+    case EPROTO:  // a protocol error on the connection, which Linux reports on accept
       return WSAECONNABORTED;
     case ECONNRESET:
     case EPIPE:  // the peer is gone; a local shutdown is told apart before the call
@@ -86,8 +87,12 @@ int WsaErrorFromErrno(int error) noexcept {
     case EHOSTDOWN:
       return WSAEHOSTDOWN;
     case EHOSTUNREACH:
+#ifdef ENONET
+    case ENONET:  // the host is cut off from the network (an "isolated" answer)
+#endif
       return WSAEHOSTUNREACH;
     default:
+      // Winsock's own code for a failure a socket call is not known to give.
       return WSASYSCALLFAILURE;
   }
 }
