@@ -1,5 +1,7 @@
 #include "framework/application.h"
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "framework/forms.h"
@@ -15,15 +17,28 @@ TApplication* Application = &theApplication;
 TApplication::TApplication() : TComponent(nullptr) {}
 
 TApplication::~TApplication() {
+  // The forms go while the application is whole: their destructors may still reach it.
+  DestroyComponents();
   if (handle_ != nullptr) DestroyWindow(handle_);
 }
 
-void TApplication::Initialize() { CoInitialize(nullptr); }
+void TApplication::SetTitle(std::string_view title) noexcept {
+  const std::size_t length = std::min(title.size(), sizeof title_ - 1);
+  std::memcpy(title_, title.data(), length);
+  title_[length] = 0;
+}
+
+void TApplication::Initialize() {
+  CoInitialize(nullptr);
+  // The thread's message queue is made now, before any work needs it.
+  MSG msg;
+  PeekMessageA(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+}
 
 HWND TApplication::Handle() {
   if (handle_ == nullptr) {
     handle_ = CreateReceiverWindow("TApplication", this, WS_POPUP | WS_CAPTION, 0,
-                                   title_.c_str(), 0, 0, 0, 0, nullptr);
+                                   title_, 0, 0, 0, 0, nullptr);
   }
   return handle_;
 }
@@ -62,6 +77,7 @@ void TApplication::Run() {
         ShowMainForm();
       } catch (...) {
         HandleException(std::current_exception());
+        terminated_ = true;
       }
     }
   }
@@ -106,24 +122,47 @@ Text TApplication::ReportText(const Text& message) {
   return message;
 }
 
-void TApplication::ShowException(const Exception& error) {
-  Text text = ReportText(error.Message());
-  MessageBoxA(Handle(), text.c_str(), title_.c_str(), MB_OK | MB_ICONERROR);
+void TApplication::ShowException(const Exception& error) noexcept {
+  try {
+    Text text = ReportText(error.Message());
+    MessageBoxA(Handle(), text.c_str(), title_, MB_OK | MB_ICONERROR);
+  } catch (...) {
+    MessageBoxA(handle_, error.Message().c_str(), title_, MB_OK | MB_ICONERROR);
+  }
 }
 
-void TApplication::HandleException(std::exception_ptr error) {
+void TApplication::ShowOutOfMemory() noexcept {
+  // The library's own word for it says nothing to a user.
+  MessageBoxA(handle_, "Out of memory.", title_, MB_OK | MB_ICONERROR);
+}
+
+void TApplication::ShowException(std::exception_ptr error) noexcept {
   try {
     std::rethrow_exception(error);
   } catch (const Exception& e) {
     ShowException(e);
   } catch (const std::bad_alloc&) {
-    // The library's own word for it says nothing to a user.
-    ShowException(Exception("Out of memory"));
+    ShowOutOfMemory();
   } catch (const std::exception& e) {
-    ShowException(Exception(e.what()));
+    try {
+      ShowException(Exception(e.what()));
+    } catch (...) {
+      MessageBoxA(handle_, e.what(), title_, MB_OK | MB_ICONERROR);
+    }
   } catch (...) {
-    ShowException(Exception("Unknown error"));
+    MessageBoxA(handle_, "Unknown error.", title_, MB_OK | MB_ICONERROR);
   }
+}
+
+void TApplication::HandleException(std::exception_ptr error) noexcept {
+  if (OnException.Assigned()) {
+    try {
+      OnException(this, error);
+      return;
+    } catch (...) {
+    }
+  }
+  ShowException(error);
 }
 
 }  // namespace vrk

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <exception>
+#include <string_view>
 
 #include "framework/component.h"
+#include "framework/events.h"
 #include "framework/exceptions.h"
 #include "framework/text.h"
 #include "framework/window_receiver.h"
@@ -11,6 +13,8 @@
 namespace vrk {
 
 class TForm;
+
+using TExceptionEvent = TEvent<void(TObject* Sender, std::exception_ptr Error)>;
 
 class TApplication : public TComponent, private WindowReceiver {
  public:
@@ -20,8 +24,10 @@ class TApplication : public TComponent, private WindowReceiver {
   // Initialises COM for this thread (single-threaded apartment): the URL download service needs it.
   void Initialize();
 
-  const Text& Title() const noexcept { return title_; }
-  void SetTitle(const Text& title) { title_ = title; }
+  // The caption of the exception report. Kept in place, so that setting it needs no memory and
+  // a report made when memory has run out still has it; longer titles are cut.
+  const char* Title() const noexcept { return title_; }
+  void SetTitle(std::string_view title) noexcept;
 
   // Creates a form owned by the application. Its creation handler runs inside
   // the creation; the first form created becomes the main form only afterwards.
@@ -36,7 +42,8 @@ class TApplication : public TComponent, private WindowReceiver {
   TForm* MainForm() const noexcept { return mainForm_; }
 
   // Shows the main form (unless started minimised), then takes and dispatches
-  // messages until the quit message.
+  // messages until the quit message. A main form that cannot be shown is reported and ends
+  // the run: only its show handler would have ended it.
   void Run();
   // Dispatches what is waiting in the queue and returns.
   void ProcessMessages();
@@ -48,10 +55,16 @@ class TApplication : public TComponent, private WindowReceiver {
 
   // The standard exception report: message box owned by the application's
   // window, the title as caption, the error icon, a full stop after a final
-  // character above ".".
-  void ShowException(const Exception& error);
-  void HandleException(std::exception_ptr error);
+  // character above ".". It never raises: when the report cannot be made, the message is
+  // shown as it stands, and memory that ran out is told by a fixed text that needs none.
+  void ShowException(const Exception& error) noexcept;
+  void ShowException(std::exception_ptr error) noexcept;
+  // Every exception that reaches the application: to OnException when one is assigned (a
+  // handler that raises leaves the error to the standard report), else the standard report.
+  void HandleException(std::exception_ptr error) noexcept;
   static Text ReportText(const Text& message);
+
+  TExceptionEvent OnException;
 
   // The application's own hidden window; made on first request.
   HWND Handle();
@@ -61,7 +74,9 @@ class TApplication : public TComponent, private WindowReceiver {
   bool ProcessMessage();
   void ShowMainForm();
 
-  Text title_;
+  void ShowOutOfMemory() noexcept;
+
+  char title_[256] = {};
   TForm* mainForm_ = nullptr;
   HWND handle_ = nullptr;
   bool terminated_ = false;

@@ -78,6 +78,21 @@ class TProbeForm : public TForm {
   static inline bool throwInCreate = false;
 };
 
+// Its show fails, so the quit that its show handler would post never comes.
+class TUnshowableForm : public TForm {
+ public:
+  explicit TUnshowableForm(TComponent* owner) : TForm(owner) {
+    OnShow = [](TObject*) { throw ERangeError(); };
+  }
+};
+
+bool gaveUp = false;
+// Ends a run that would wait for ever, so that the test fails instead of hanging.
+void CALLBACK GiveUp(HWND, UINT, UINT_PTR, DWORD) {
+  gaveUp = true;
+  PostQuitMessage(0);
+}
+
 LRESULT CALLBACK RecordingProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_USER + 1) events.push_back("message");
   return DefWindowProcA(window, message, wParam, lParam);
@@ -112,6 +127,20 @@ TEST_F(ApplicationTest, RunShowsTheMainFormBeforeTheFirstMessageAndEndsOnClose) 
   delete form;
 }
 
+TEST_F(ApplicationTest, MainFormThatCannotBeShownIsReportedAndEndsTheRun) {
+  TUnshowableForm* form = nullptr;
+  app_.CreateForm(form);
+  gaveUp = false;
+  const UINT_PTR watchdog = SetTimer(nullptr, 0, 5000, GiveUp);
+  ErrorBoxes boxes;
+  app_.Run();
+  std::string report = boxes.Collected();
+  KillTimer(nullptr, watchdog);
+  EXPECT_FALSE(gaveUp);
+  EXPECT_EQ(report, "VRK\nRange check error.\n");
+  delete form;
+}
+
 TEST_F(ApplicationTest, ExceptionFromCreationIsReportedAndCreationCompletes) {
   events.clear();
   TProbeForm::throwInCreate = true;
@@ -129,6 +158,19 @@ TEST_F(ApplicationTest, ExhaustedMemoryIsReportedInPlainWords) {
   ErrorBoxes boxes;
   app_.HandleException(std::make_exception_ptr(std::bad_alloc()));
   EXPECT_EQ(boxes.Collected(), "VRK\nOut of memory.\n");
+}
+
+TEST_F(ApplicationTest, OnExceptionTakesTheReportUnlessItRaises) {
+  int handled = 0;
+  app_.OnException = [&](TObject*, std::exception_ptr) { ++handled; };
+  ErrorBoxes quiet;
+  app_.HandleException(std::make_exception_ptr(ERangeError()));
+  EXPECT_EQ(quiet.Collected(), "");
+  EXPECT_EQ(handled, 1);
+  app_.OnException = [](TObject*, std::exception_ptr) { throw EListError("List index out of bounds"); };
+  ErrorBoxes boxes;
+  app_.HandleException(std::make_exception_ptr(ERangeError()));
+  EXPECT_EQ(boxes.Collected(), "VRK\nRange check error.\n");
 }
 
 TEST(ExceptionReport, FullStopOnlyAfterACharacterAboveTheFullStop) {
