@@ -138,7 +138,10 @@ class TPowersock : public TComponent {
   // From here on the component reports no status and fires no OnDisconnect; the first
   // step of a descendant's destructor.
   void BeginDestruction() noexcept { destroying_ = true; }
-  void ReportStatus(std::uint8_t Level, const Text& Status);
+  // A status above ReportLevel is never made into a text: the steps on the way out of a failed
+  // operation report theirs too, and must not need memory for it. Neither raises.
+  void ReportStatus(std::uint8_t Level, const char* Status) noexcept;
+  void ReportStatus(std::uint8_t Level, const Text& Status) noexcept;
   void CheckSocketError(std::uint16_t Tolerated, Text& Message);
   // Fires OnSocketError and raises ESockError with the text of the platform error `Code`.
   [[noreturn]] void RaiseSocketError(std::uint16_t Code);
@@ -163,6 +166,8 @@ class TPowersock : public TComponent {
  private:
   // Opens a socket and registers it for notifications; kNoSocket when socket() failed.
   std::uint16_t OpenSocket(int protocol);
+  // After a close: the fresh socket that the component always holds, unless it is going away.
+  void Reopen();
   void ReleaseWinsockShare() noexcept;
   void RaiseAbort(const char* message);
   // One transfer step's pump: with nothing received or sent, first waits for a message.
@@ -179,7 +184,10 @@ class TPowersock : public TComponent {
   // is a failure, whatever the next read says (Windows reads 0 after a reset).
   std::uint16_t closeError_ = 0;
   void RaiseIfClosedByError();
+  // After a failed receive (LastErrorNo set): the connection was closed, so the data has ended.
+  bool PeerGone() const noexcept;
   HANDLE lookupTask_ = nullptr;  // the name lookup whose reply is awaited
+  std::uint16_t lookupError_ = 0;  // the Winsock error its reply (or its start) gave
 };
 
 }  // namespace vrk

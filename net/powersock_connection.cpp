@@ -1,5 +1,6 @@
 // TPowersock: name resolution, connecting, closing and the notifications.
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "net/Psock.h"
@@ -31,8 +32,10 @@ void TPowersock::ResolveHost() {
     });
     lookupTask_ = WSAAsyncGetHostByName(NotifyWindow, kHostLookupMessage, TransferBuffer,
                                         HostEntryBuffer.get(), MAXGETHOSTSTRUCT);
+    lookupError_ = 0;
     if (lookupTask_ == nullptr) {
       // Not even started: no reply will come, so it counts as a failed one.
+      lookupError_ = static_cast<std::uint16_t>(WSAGetLastError());
       LastEventOk = false;
       WaitSignal = true;
     }
@@ -43,6 +46,9 @@ void TPowersock::ResolveHost() {
   }
   if (TimedOut) throw ESockError("Host Lookup Timed Out");
   if (CancelRequested) throw ESockError("Host Lookup Canceled");
+  // A lookup that ran out of memory says nothing about the name: told as what it is, it ends
+  // the connect instead of counting as a name without an address.
+  if (!LastEventOk && lookupError_ == WSAENOBUFS) throw std::bad_alloc();
   if (!LastEventOk) throw ESockError("Host Lookup Failed");
   const auto* entry = reinterpret_cast<const hostent*>(HostEntryBuffer.get());
   if (entry->h_addr_list != nullptr && entry->h_addr_list[0] != nullptr) {
@@ -76,6 +82,8 @@ void TPowersock::Connect() {
   LastEventOk = true;
   connectSignaled_ = false;
   closeError_ = 0;
+  // The socket of the last close could not be opened then; this attempt tells why.
+  if (SocketHandle == kNoSocket) Reopen();
   if (connect(SocketHandle, reinterpret_cast<const sockaddr*>(&RemoteAddress),
               sizeof RemoteAddress) == SOCKET_ERROR) {
     Text ignored;
@@ -113,12 +121,20 @@ void TPowersock::RequestCloseSocket() {
     return;
   }
   SocketHandle = kNoSocket;
-  DiscardQueuedEvents(closed);
-  // The fresh socket is there even when the handler raises.
-  ScopeExit reopen([this] {
-    if (!ClosingForGood) SocketHandle = OpenSocket(IPPROTO_IP);
-  });
-  if (!destroying_) OnDisconnect(this);
+  try {
+    DiscardQueuedEvents(closed);
+    if (!destroying_) OnDisconnect(this);
+  } catch (...) {
+    // The fresh socket is there even when the handler raises. Not from a destructor: opening
+    // needs memory, and a failure there must reach the caller.
+    Reopen();
+    throw;
+  }
+  Reopen();
+}
+
+void TPowersock::Reopen() {
+  if (!ClosingForGood) SocketHandle = OpenSocket(IPPROTO_IP);
 }
 
 // Events posted for a socket before it was closed stay queued, and Winsock hands the
@@ -190,6 +206,7 @@ void TPowersock::HandleNotification(TNotificationMessage& Message) {
           break;
       }
     } else if (Message.Msg == kHostLookupMessage) {
+      lookupError_ = static_cast<std::uint16_t>(WSAGETASYNCERROR(Message.LParam));
       lookupTask_ = nullptr;
       WaitSignal = true;
     }

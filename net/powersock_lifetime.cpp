@@ -1,5 +1,6 @@
 // TPowersock: construction, the start-up of Windows Sockets and destruction.
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "net/Psock.h"
@@ -88,6 +89,12 @@ void TPowersock::InitWinsock() {
                                   kSocketEventMask) == SOCKET_ERROR) {
       failed = true;
     }
+  } catch (const std::bad_alloc&) {
+    // Said as what it is, not as sockets that failed to start.
+    if (SocketHandle != kNoSocket) closesocket(SocketHandle);
+    SocketHandle = kNoSocket;
+    ReleaseWinsockShare();
+    throw;
   } catch (...) {
     failed = true;
   }

@@ -77,7 +77,7 @@ void TPowersock::ReadLn(Text& Line) {
       if (window < kChunk) window *= 2;
     } else {
       LastErrorNo = WSAGetLastError();
-      if (LastErrorNo == WSAENOTCONN) {
+      if (PeerGone()) {
         // The close notification replaced the socket: the peer has gone.
         if (CancelRequested) RaiseAbort("Socket readln aborted");
         Line = Text();
@@ -122,11 +122,17 @@ void TPowersock::CaptureFile(const Text& FileName) {
   if (CancelRequested) RaiseAbort("Socket send aborted");
 }
 
+bool TPowersock::PeerGone() const noexcept {
+  // Closed at the peer's end and replaced by a fresh socket, or by none when memory ran out for
+  // it: the data ended with the close either way.
+  return LastErrorNo == WSAENOTCONN || SocketHandle == kNoSocket;
+}
+
 // After a failed receive: true when the socket is no longer connected, which ends the data;
 // otherwise the attempt would have blocked (any other error is raised here).
 bool TPowersock::ReceiveEnded() {
   LastErrorNo = WSAGetLastError();
-  if (LastErrorNo == WSAENOTCONN) {
+  if (PeerGone()) {
     RaiseIfClosedByError();
     return true;
   }

@@ -4,7 +4,15 @@
 
 namespace vrk {
 
-void TPowersock::ReportStatus(std::uint8_t Level, const Text& Status) {
+void TPowersock::ReportStatus(std::uint8_t Level, const char* Status) noexcept {
+  if (static_cast<std::int32_t>(Level) > ReportLevel) return;
+  try {
+    ReportStatus(Level, Text(Status));
+  } catch (...) {
+  }
+}
+
+void TPowersock::ReportStatus(std::uint8_t Level, const Text& Status) noexcept {
   if (static_cast<std::int32_t>(Level) > ReportLevel) return;
   try {
     StatusText = Status;
