@@ -96,55 +96,50 @@ struct Watched {
   short events;
 };
 
-// One object serves every thread; each thread polls the sockets it registered.
+// One object per thread that registered sockets; each polls the sockets of its thread.
 class SelectWaitSource : public WaitSource {
  public:
   void CollectPollFds(std::vector<pollfd>& fds) override {
-    std::vector<Watched>& watched = ThreadWatched();
-    watched.clear();
+    watched_.clear();
     DWORD self = GetCurrentThreadId();
     std::lock_guard<std::mutex> guard(SocketTableLock());
     for (auto& [handle, entry] : AllSockets()) {
       if (entry->pumpThread != self) continue;
       short events = WatchedEvents(*entry);
       if (events == 0) continue;
-      watched.push_back(Watched{entry, handle, events});
+      watched_.push_back(Watched{entry, handle, events});
       fds.push_back(pollfd{entry->fd, events, 0});
     }
   }
 
   void HandlePollResults(const pollfd* fds, std::size_t count) override {
-    std::vector<Watched>& watched = ThreadWatched();
     std::lock_guard<std::mutex> guard(SocketTableLock());
-    for (std::size_t i = 0; i < count && i < watched.size(); ++i) {
+    for (std::size_t i = 0; i < count && i < watched_.size(); ++i) {
       if (fds[i].revents == 0) continue;
-      std::shared_ptr<SocketEntry> entry = watched[i].entry.lock();
+      std::shared_ptr<SocketEntry> entry = watched_[i].entry.lock();
       // Closed or registered anew meanwhile: what was seen no longer applies.
-      if (!entry || FindSocket(watched[i].handle) != entry) continue;
-      if (WatchedEvents(*entry) != watched[i].events) continue;
-      HandleReadiness(*entry, watched[i].events, fds[i].revents);
+      if (!entry || FindSocket(watched_[i].handle) != entry) continue;
+      if (WatchedEvents(*entry) != watched_[i].events) continue;
+      HandleReadiness(*entry, watched_[i].events, fds[i].revents);
     }
-    watched.clear();
+    watched_.clear();
   }
 
  private:
-  static std::vector<Watched>& ThreadWatched() {
-    thread_local std::vector<Watched> watched;
-    return watched;
-  }
+  std::vector<Watched> watched_;
 };
-
-SelectWaitSource& TheSource() {
-  static auto* source = new SelectWaitSource();
-  return *source;
-}
 
 }  // namespace
 
 void WatchSocketsOnThisThread() {
+  // Plain thread-locals, and the source kept for the process's life as the thread's queue is:
+  // a thread-local object with a destructor would be registered at first use, and that
+  // registration ends the process when memory has run out.
+  thread_local SelectWaitSource* source = nullptr;
   thread_local bool added = false;
   if (added) return;
-  AddWaitSource(&TheSource());
+  if (source == nullptr) source = new SelectWaitSource();
+  AddWaitSource(source);
   added = true;
 }
 

@@ -4,6 +4,7 @@
 // buffer before it posts the reply; it does both under the lock that
 // WSACancelAsyncRequest takes, and only while the task is still pending, so once a
 // cancel has succeeded the buffer (which the caller may then free) is never written.
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <exception>
@@ -36,29 +37,49 @@ Lookups& TheLookups() {
   return *lookups;
 }
 
-void RunLookup(std::uintptr_t handle, std::string name, char* buffer, int capacity) {
-  HostAddresses host = LookUpHost(name);
-  int error = WsaErrorOfLookup(host.failure);
+// The thread's whole work; nothing may leave it, or the process would end.
+void RunLookup(std::uintptr_t handle, std::string name, char* buffer, int capacity) noexcept {
+  int error = 0;
   int length = 0;
   std::vector<char> image;
-  if (error == 0) {
-    length = HostEntrySize(host, buffer);
-    if (length > capacity) {
-      error = WSAENOBUFS;  // the reply tells the length that would have been needed
-    } else {
-      BuildHostEntry(host, buffer, image);
+  try {
+    HostAddresses host = LookUpHost(name);
+    error = WsaErrorOfLookup(host.failure);
+    if (error == 0) {
+      length = HostEntrySize(host, buffer);
+      if (length > capacity) {
+        error = WSAENOBUFS;  // the reply tells the length that would have been needed
+      } else {
+        BuildHostEntry(host, buffer, image);
+      }
     }
+  } catch (...) {
+    // Memory ran out on the way: the reply says so, as Winsock's does.
+    error = WSAENOBUFS;
+    length = 0;
+    image.clear();
   }
+  // A reply that could not be queued for want of memory is tried again until it is, or the
+  // task is canceled: the caller waits for it.
   Lookups& lookups = TheLookups();
-  std::lock_guard<std::mutex> guard(lookups.lock);
-  auto it = lookups.pending.find(handle);
-  if (it == lookups.pending.end()) return;  // canceled
-  Task task = it->second;
-  lookups.pending.erase(it);
-  if (!image.empty()) std::memcpy(task.buffer, image.data(), image.size());
-  PostMessageA(task.window, task.message, static_cast<WPARAM>(handle),
-               WSAMAKEASYNCREPLY(static_cast<unsigned>(error == WSAENOBUFS || error == 0 ? length : 0),
-                                 static_cast<unsigned>(error)));
+  for (;;) {
+    {
+      std::lock_guard<std::mutex> guard(lookups.lock);
+      auto it = lookups.pending.find(handle);
+      if (it == lookups.pending.end()) return;  // canceled
+      const Task task = it->second;
+      if (!image.empty()) std::memcpy(task.buffer, image.data(), image.size());
+      try {
+        PostMessageA(task.window, task.message, static_cast<WPARAM>(handle),
+                     WSAMAKEASYNCREPLY(static_cast<unsigned>(error == WSAENOBUFS || error == 0 ? length : 0),
+                                       static_cast<unsigned>(error)));
+        lookups.pending.erase(it);
+        return;
+      } catch (...) {
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 bool Started() {

@@ -1,5 +1,7 @@
 #include "platform/posix/sockets/socket_table.h"
 
+#include <new>
+
 #include "platform/posix/sockets/socket_io.h"
 
 namespace vrk_posix {
@@ -12,8 +14,11 @@ struct SocketMap {
   int startups = 0;
 };
 
+// Made in place and never destroyed: start-up and clean-up must not fail for want of memory,
+// and sockets may still be closed while the process ends.
 SocketMap& TheMap() {
-  static auto* map = new SocketMap();
+  alignas(SocketMap) static unsigned char storage[sizeof(SocketMap)];
+  static SocketMap* map = new (storage) SocketMap();
   return *map;
 }
 
@@ -26,8 +31,8 @@ constexpr SOCKET kLastHandle = 0xFFFC;
 SocketEntry::~SocketEntry() { socket_io::Close(fd); }
 
 std::mutex& SocketTableLock() {
-  static auto* lock = new std::mutex();
-  return *lock;
+  static std::mutex lock;  // made without memory, and nothing to destroy
+  return lock;
 }
 
 std::map<SOCKET, std::shared_ptr<SocketEntry>>& AllSockets() { return TheMap().entries; }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <new>
 #include <string>
 
 #include "platform/posix/windows/accessibility_bus.h"
@@ -24,8 +25,11 @@ struct BusHandles {
   std::uintptr_t next = kFirstBusHandle;
 };
 
+// Made in place and never destroyed: IsWindow asks it from destructors, which must not need
+// memory, and handles may still be asked about while the process ends.
 BusHandles& TheHandles() {
-  static auto* handles = new BusHandles();
+  alignas(BusHandles) static unsigned char storage[sizeof(BusHandles)];
+  static BusHandles* handles = new (storage) BusHandles();
   return *handles;
 }
 

@@ -81,8 +81,12 @@ std::shared_ptr<Queue> QueueOf(DWORD threadId) {
   return slot;
 }
 
+// The registry keeps every queue, so a thread holds a plain pointer to its own: a thread-local
+// object with a destructor would have the C library register it at first use, and that
+// registration ends the process when memory has run out.
 Queue& CurrentQueue() {
-  thread_local std::shared_ptr<Queue> queue = QueueOf(GetCurrentThreadId());
+  thread_local Queue* queue = nullptr;
+  if (queue == nullptr) queue = QueueOf(GetCurrentThreadId()).get();
   return *queue;
 }
 

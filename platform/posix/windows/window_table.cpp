@@ -70,6 +70,16 @@ void RemoveWindow(HWND handle) {
                     table.order.end());
 }
 
+HWND NewestChildOf(HWND parent) {
+  Table& table = TheTable();
+  std::lock_guard<std::mutex> guard(table.lock);
+  for (auto it = table.order.rbegin(); it != table.order.rend(); ++it) {
+    Window* entry = FindLocked(table, *it);
+    if (entry && entry->parent == parent) return *it;
+  }
+  return nullptr;
+}
+
 std::vector<HWND> ChildrenOf(HWND parent) {
   Table& table = TheTable();
   std::lock_guard<std::mutex> guard(table.lock);
@@ -140,7 +150,9 @@ BOOL DestroyWindow(HWND window) {
     return FALSE;
   }
   SendMessageA(window, WM_DESTROY, 0, 0);
-  for (HWND child : ChildrenOf(window)) DestroyWindow(child);
+  // One child at a time, newest first, with no list of them: destructors destroy windows, and
+  // must not need memory for it.
+  while (HWND child = NewestChildOf(window)) DestroyWindow(child);
   SendMessageA(window, WM_NCDESTROY, 0, 0);
   ForgetWindow(window);
   RemoveWindow(window);

@@ -46,6 +46,8 @@ void RemoveWindow(HWND handle);
 
 // The windows whose parent is `parent`, newest first, as z-order runs.
 std::vector<HWND> ChildrenOf(HWND parent);
+// The first of them, or null; needs no memory.
+HWND NewestChildOf(HWND parent);
 
 // A window text into a caller's buffer of `size` bytes, as WM_GETTEXT gives it: at most
 // size - 1 bytes and a zero; the count copied.
