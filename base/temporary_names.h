@@ -11,8 +11,20 @@
 
 namespace vrk::temporary_names {
 
-// The name (without folder) for the target's own name `base`, process `process`, number `n`.
+// The longest name a folder entry may have on the systems the tool runs on.
+constexpr std::size_t kLongestName = 255;
+// What the target's own name keeps at most: room is left for the dots, two numbers of ten
+// digits, the dash and ".tmp".
+constexpr std::size_t kLongestBase = kLongestName - 27;
+
+inline std::string_view Fitted(std::string_view base) {
+  return base.size() > kLongestBase ? base.substr(0, kLongestBase) : base;
+}
+
+// The name (without folder) for the target's own name `base`, process `process`, number `n`;
+// a long `base` is cut, so that the name fits whatever the target's length.
 inline std::string Make(std::string_view base, std::uint32_t process, std::uint32_t n) {
+  base = Fitted(base);
   std::string name;
   name.reserve(base.size() + 32);
   name += '.';
@@ -28,6 +40,7 @@ inline std::string Make(std::string_view base, std::uint32_t process, std::uint3
 // The writer's process number when `entry` is such a name for `base`; nothing for any other
 // name, so that no file of the user's is ever taken for one.
 inline std::optional<std::uint32_t> Writer(std::string_view entry, std::string_view base) {
+  base = Fitted(base);
   constexpr std::string_view kEnd = ".tmp";
   if (entry.size() < base.size() + 2 + kEnd.size() || entry[0] != '.' ||
       entry.substr(1, base.size()) != base || entry[base.size() + 1] != '.' ||

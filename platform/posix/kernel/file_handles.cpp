@@ -18,6 +18,9 @@ struct OpenFile {
   int fd;
   bool canRead;
   bool canWrite;
+  // One of the process's own streams, reached by a name such as /dev/stdout: what the
+  // console names are on Windows, a device of this process.
+  bool ownStream = false;
 };
 
 std::mutex& RegistryLock() {
@@ -39,6 +42,21 @@ OpenFile* Lookup(HANDLE handle) {
 HANDLE Failed(int error) {
   vrk_posix::SetLastErrorFromErrno(error);
   return INVALID_HANDLE_VALUE;
+}
+
+HANDLE Registered(OpenFile* file) {
+  std::lock_guard<std::mutex> guard(RegistryLock());
+  Registry().insert(file);
+  return file;
+}
+
+// The open file itself, at its own position and with its own flags (appending where the
+// shell opened it so): never created, truncated or opened anew.
+HANDLE OwnStream(int descriptor, bool canRead, bool canWrite) {
+  const int fd = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) return Failed(errno);
+  SetLastError(ERROR_SUCCESS);
+  return Registered(new OpenFile{fd, canRead, canWrite, true});
 }
 
 }  // namespace
@@ -75,6 +93,8 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD access, DWORD /*shareMode*/, LPVOID /*
   // No access asks only what the file is: a pipe must not wait here for its other end.
   if (access == 0 && disposition == OPEN_EXISTING) flags = O_PATH | O_CLOEXEC;
   const std::string path = vrk_posix::PosixPath(fileName);
+  const int own = vrk_posix::OwnDescriptor(path);
+  if (own >= 0) return disposition == CREATE_NEW ? Failed(EEXIST) : OwnStream(own, canRead, canWrite);
   struct stat before {};
   const bool existed = ::stat(path.c_str(), &before) == 0;
   const int fd = ::open(path.c_str(), flags, 0666);
@@ -84,11 +104,7 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD access, DWORD /*shareMode*/, LPVOID /*
     ::close(fd);
     return Failed(EACCES);
   }
-  auto* file = new OpenFile{fd, canRead, canWrite};
-  {
-    std::lock_guard<std::mutex> guard(RegistryLock());
-    Registry().insert(file);
-  }
+  HANDLE file = Registered(new OpenFile{fd, canRead, canWrite});
   // Windows reports an existing file that was opened or overwritten by these two.
   const bool reportsExisting = disposition == CREATE_ALWAYS || disposition == OPEN_ALWAYS;
   SetLastError(reportsExisting && existed ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
@@ -192,6 +208,7 @@ DWORD GetFileType(HANDLE handle) {
     return FILE_TYPE_UNKNOWN;
   }
   SetLastError(ERROR_SUCCESS);
+  if (file->ownStream) return FILE_TYPE_CHAR;
   if (S_ISREG(info.st_mode)) return FILE_TYPE_DISK;
   if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) return FILE_TYPE_CHAR;
   if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) return FILE_TYPE_PIPE;

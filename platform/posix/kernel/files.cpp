@@ -100,8 +100,14 @@ BOOL MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags) {
     return Flushed(from, to, flags);
   }
   struct stat target {};
+  const bool replaces = ::stat(to.c_str(), &target) == 0;
   // Windows replaces files only, never a folder.
-  if (::stat(to.c_str(), &target) == 0 && S_ISDIR(target.st_mode)) return Fail(EISDIR);
+  if (replaces && S_ISDIR(target.st_mode)) return Fail(EISDIR);
+  // The file takes the replaced one's place with its permissions: a program swapped in
+  // stays a program.
+  if (replaces && S_ISREG(target.st_mode)) {
+    [[maybe_unused]] const int ignored = ::chmod(from.c_str(), target.st_mode & 07777);
+  }
   if (::rename(from.c_str(), to.c_str()) != 0) return Fail(errno);
   return Flushed(from, to, flags);
 }

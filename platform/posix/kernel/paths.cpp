@@ -6,6 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
+#include <climits>
+#include <filesystem>
+#include <string_view>
 
 namespace vrk_posix {
 
@@ -22,6 +26,80 @@ std::string FolderOf(const std::string& path) {
   if (slash == std::string::npos) return ".";
   if (slash == 0) return "/";
   return path.substr(0, slash);
+}
+
+namespace {
+
+constexpr int kMostLinks = 40;
+
+std::string Joined(const std::string& folder, const std::string& name) {
+  if (!name.empty() && name[0] == '/') return name;
+  return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+std::string Normal(const std::string& path) {
+  const std::string normal = std::filesystem::path(path).lexically_normal().string();
+  return normal.size() > 1 && normal.back() == '/' ? normal.substr(0, normal.size() - 1) : normal;
+}
+
+// The N of "PREFIXN", or -1.
+int NumberAfter(std::string_view path, std::string_view prefix) {
+  if (!path.starts_with(prefix) || path.size() == prefix.size()) return -1;
+  int number = -1;
+  const char* end = path.data() + path.size();
+  const auto [stop, error] = std::from_chars(path.data() + prefix.size(), end, number);
+  return error == std::errc() && stop == end ? number : -1;
+}
+
+int DescriptorNamed(const std::string& path) {
+  if (path == "/dev/stdin") return 0;
+  if (path == "/dev/stdout") return 1;
+  if (path == "/dev/stderr") return 2;
+  for (const std::string& prefix :
+       {std::string("/dev/fd/"), std::string("/proc/self/fd/"),
+        "/proc/" + std::to_string(::getpid()) + "/fd/"}) {
+    const int number = NumberAfter(path, prefix);
+    if (number >= 0) return number;
+  }
+  return -1;
+}
+
+}  // namespace
+
+std::string FollowLinks(const std::string& path) {
+  std::string current = path;
+  for (int step = 0; step < kMostLinks; ++step) {
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return current;
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(current.c_str(), target, sizeof target - 1);
+    if (length < 0) return current;
+    current = Joined(FolderOf(current), std::string(target, static_cast<std::size_t>(length)));
+  }
+  errno = ELOOP;
+  return {};
+}
+
+int OwnDescriptor(const std::string& path) {
+  char folder[PATH_MAX];
+  std::string current = path;
+  if (current.empty()) return -1;
+  if (current[0] != '/') {
+    if (::getcwd(folder, sizeof folder) == nullptr) return -1;
+    current = Joined(folder, current);
+  }
+  for (int step = 0; step < kMostLinks; ++step) {
+    current = Normal(current);
+    const int descriptor = DescriptorNamed(current);
+    if (descriptor >= 0) return ::fcntl(descriptor, F_GETFD) != -1 ? descriptor : -1;
+    struct stat info {};
+    if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return -1;
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(current.c_str(), target, sizeof target - 1);
+    if (length < 0) return -1;
+    current = Joined(FolderOf(current), std::string(target, static_cast<std::size_t>(length)));
+  }
+  return -1;
 }
 
 // The name never replaces an existing one: where the kernel cannot refuse that for us,

@@ -11,6 +11,16 @@ std::string PosixPath(const char* name);
 // The folder part of a POSIX name: "." for a bare name, "/" for a name in the root.
 std::string FolderOf(const std::string& path);
 
+// `path` with every link on the way followed to the name it ends at, which need not exist;
+// empty, with errno set, for a loop of links.
+std::string FollowLinks(const std::string& path);
+
+// The descriptor of this process that `path` stands for: /dev/stdin, /dev/stdout, /dev/stderr,
+// /dev/fd/N, /proc/self/fd/N (or /proc/PID/fd/N of this process), also through links; -1 for
+// any other name or a descriptor that is not open. Such a name means the open file itself,
+// never a new opening of what it points at.
+int OwnDescriptor(const std::string& path);
+
 // Renames without ever replacing an existing name: 0, or -1 with errno (EEXIST for a taken
 // name).
 int RenameWithoutReplacing(const std::string& from, const std::string& to);

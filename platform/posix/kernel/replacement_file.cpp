@@ -7,8 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 
 #include "platform/posix/kernel/paths.h"
 #include "platform/posix/kernel/stale_temporaries.h"
@@ -16,15 +14,6 @@
 namespace vrk_posix {
 
 namespace {
-
-// Writing onto a link must change the file it points at, not replace the link.
-std::string ResolvedTarget(const std::string& path) {
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
-  char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved) == nullptr) return path;
-  return resolved;
-}
 
 int CreateNamed(const std::string& target, std::string& name) {
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -52,9 +41,21 @@ constexpr std::size_t kFirstMapping = std::size_t{64} << 20;
 }  // namespace
 
 ReplacementFile::ReplacementFile(const std::string& target, ReplacementOptions options)
-    : target_(ResolvedTarget(target)), options_(options) {
-  if (target_.empty() || target_.back() == '/') {
-    Fail(target_.empty() ? ENOENT : EISDIR);
+    : options_(options) {
+  if (target.empty() || target.back() == '/') {
+    Fail(target.empty() ? ENOENT : EISDIR);
+    return;
+  }
+  // A name of one of this process's own open files (/dev/stdout) is no file to replace.
+  if (OwnDescriptor(target) >= 0) {
+    Fail(EACCES);
+    return;
+  }
+  // Writing onto a link changes the file it points at, not the link; a link into a missing
+  // folder is refused below like any name there.
+  target_ = FollowLinks(target);
+  if (target_.empty()) {
+    Fail(ELOOP);
     return;
   }
   struct stat existing {};
@@ -161,7 +162,8 @@ bool ReplacementFile::Commit(std::size_t length, const std::string& target, Nami
     return Fail(errno);
   }
   if (::fsync(fd_) != 0) return Fail(errno);
-  const std::string name = target.empty() ? target_ : ResolvedTarget(target);
+  const std::string name = target.empty() ? target_ : FollowLinks(target);
+  if (name.empty()) return Fail(ELOOP);
   if (!GiveName(name, naming)) return false;
   committed_ = true;
   const int fd = fd_;

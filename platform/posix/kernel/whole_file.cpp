@@ -70,10 +70,44 @@ ReadOutcome ReadRegularFile(const std::string& path, std::string& bytes, FileIde
   return ReadOutcome::kRead;
 }
 
+namespace {
+
+// Where the folder takes no new file but the file itself may be written, it is written where
+// it stands, flushed like a replacement; a kill in the middle may leave it partly written.
+int WriteInPlace(const std::string& path, std::string_view bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  struct stat info {};
+  int error = ::fstat(fd, &info) != 0 ? errno : (S_ISREG(info.st_mode) ? 0 : EACCES);
+  for (std::size_t done = 0; error == 0 && done < bytes.size();) {
+    const ssize_t put = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (put > 0) {
+      done += static_cast<std::size_t>(put);
+    } else if (put == 0) {
+      error = ENOSPC;
+    } else if (errno != EINTR) {
+      error = errno;
+    }
+  }
+  if (error == 0 && ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0) error = errno;
+  if (error == 0 && ::fsync(fd) != 0) error = errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  return error;
+}
+
+}  // namespace
+
 bool ReplaceWholeFile(const std::string& path, std::string_view bytes) {
   vrk_posix::ReplacementFile file(path);
   if (file.IsOpen() && file.Write(bytes.data(), bytes.size()) && file.Commit()) return true;
-  SetLastErrorFromErrno(file.Error());
+  int error = file.Error();
+  FileIdentity existing;
+  if ((error == EACCES || error == EPERM) && IdentifyRegularFile(path, existing) == ReadOutcome::kRead &&
+      ::access(path.c_str(), W_OK) == 0) {
+    error = WriteInPlace(path, bytes);
+    if (error == 0) return true;
+  }
+  SetLastErrorFromErrno(error);
   return false;
 }
 

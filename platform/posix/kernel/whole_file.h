@@ -33,9 +33,10 @@ ReadOutcome IdentifyRegularFile(const std::string& path, FileIdentity& identity)
 ReadOutcome ReadRegularFile(const std::string& path, std::string& bytes, FileIdentity& identity);
 
 // Writes the bytes to a new file in the same folder, flushes it to disk and renames it
-// over path, keeping the permission bits of an existing file. Refuses an existing file
-// that is not a writable regular file. Sets the last error and leaves no temporary file
-// behind on failure.
+// over path, keeping the permission bits of an existing file; where the folder takes no new
+// file, a writable file is written in place and flushed. Refuses an existing file that is
+// not a writable regular file. Sets the last error and leaves no temporary file behind on
+// failure.
 bool ReplaceWholeFile(const std::string& path, std::string_view bytes);
 
 }  // namespace vrk_posix

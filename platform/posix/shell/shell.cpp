@@ -89,6 +89,20 @@ bool IsExecutableFile(const std::string& path) {
          ::access(path.c_str(), X_OK) == 0;
 }
 
+// Windows starts a program file whatever marks it bears; here a program (an ELF file or a
+// script) of the user's that the tool is asked to start is made runnable for its owner.
+void MarkProgramRunnable(const std::string& path, const struct stat& info) {
+  if (!S_ISREG(info.st_mode) || (info.st_mode & S_IXUSR) != 0 || info.st_uid != ::geteuid()) return;
+  char start[4] = {};
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  const ssize_t got = ::read(fd, start, sizeof start);
+  ::close(fd);
+  const bool elf = got == 4 && start[0] == 0x7f && start[1] == 'E' && start[2] == 'L' && start[3] == 'F';
+  const bool script = got >= 2 && start[0] == '#' && start[1] == '!';
+  if (elf || script) ::chmod(path.c_str(), (info.st_mode & 07777) | S_IXUSR);
+}
+
 // Looked up before forking: the child may only make calls that are safe after a fork.
 std::string DesktopOpener() {
   const char* path = std::getenv("PATH");
@@ -209,6 +223,7 @@ HINSTANCE ShellExecuteA(HWND, LPCSTR verb, LPCSTR file, LPCSTR parameters, LPCST
 
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return Outcome(CodeFromErrno(errno));
+  MarkProgramRunnable(path, info);
 
   const bool program = S_ISREG(info.st_mode) && ::access(path.c_str(), X_OK) == 0;
   const std::string opener = DesktopOpener();
