@@ -1,7 +1,8 @@
 // Windows writes a profile one key at a time, rewriting the file in place; so the keys of one
 // change are written into a copy beside the file, which is flushed and then replaces the file
-// at once: a killed run or a power cut leaves the old file or the new one. All of it under a
-// mutex that every run of the tool shares, so that two runs never write in turns.
+// at once: a killed run or a power cut leaves the old file or the new one. Where the folder
+// takes no new file, the file is written in place and flushed, as the system would. All of it
+// under a mutex that every run of the tool shares, so that two runs never write in turns.
 #include "platform/profile_values.h"
 
 #include <string>
@@ -20,23 +21,56 @@ constexpr const char* kMutexName = "VRK.ProfileValues";
 // did not happen is better than one that mixes.
 constexpr DWORD kWaitMilliseconds = 30000;
 
+bool WriteKeys(const char* section, std::span<const ProfileValue> values, const char* fileName) {
+  for (const ProfileValue& entry : values) {
+    if (!WritePrivateProfileStringA(section, entry.key, entry.value, fileName)) return false;
+  }
+  // The system keeps what it writes in a cache of its own until told to let go.
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, fileName);
+  return true;
+}
+
+bool Flush(const char* fileName) {
+  const HANDLE file = CreateFileA(fileName, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  const bool flushed = FlushFileBuffers(file);
+  const DWORD error = GetLastError();
+  CloseHandle(file);
+  SetLastError(error);
+  return flushed;
+}
+
+// A name listed in its folder whose file cannot be reached (a link to nowhere) is no missing
+// file: it is not replaced by one.
+bool Unreachable(const char* fileName) {
+  if (GetFileAttributesA(fileName) != INVALID_FILE_ATTRIBUTES) return false;
+  WIN32_FIND_DATAA found;
+  const HANDLE search = FindFirstFileA(fileName, &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  SetLastError(ERROR_PATH_NOT_FOUND);
+  return true;
+}
+
 bool WriteIntoCopy(const char* section, std::span<const ProfileValue> values,
                    const char* fileName) {
+  if (Unreachable(fileName)) return false;
   std::string copy;
   const HANDLE file = CreateFileBeside(fileName, GENERIC_WRITE, 0, FILE_ATTRIBUTE_NORMAL, copy);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_ACCESS_DENIED && GetFileAttributesA(fileName) != INVALID_FILE_ATTRIBUTES) {
+      return WriteKeys(section, values, fileName) && Flush(fileName);
+    }
+    SetLastError(error);
+    return false;
+  }
   CloseHandle(file);
   // A missing file starts empty; one that cannot be read is not written either.
   bool written = CopyFileA(fileName, copy.c_str(), FALSE) ||
                  GetLastError() == ERROR_FILE_NOT_FOUND;
-  for (const ProfileValue& entry : values) {
-    written = written && WritePrivateProfileStringA(section, entry.key, entry.value, copy.c_str());
-  }
-  if (written) {
-    // The system keeps what it writes in a cache of its own until told to let go.
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, copy.c_str());
-    return PutInPlace(copy, fileName);
-  }
+  if (written && WriteKeys(section, values, copy.c_str())) return PutInPlace(copy, fileName);
   const DWORD error = GetLastError();
   DeleteFileA(copy.c_str());
   SetLastError(error);
