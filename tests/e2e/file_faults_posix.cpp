@@ -101,16 +101,27 @@ TEST_F(FileFaults, FileSizeLimitIsAWriteErrorNotTheEndOfTheRun) {
 
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
   RunResult fits = Fetch(dir, 5 * kMiB, "new.txt");
+  RunResult fitsExactly = Fetch(dir, 10 * kMiB, "exact.txt");
   RunResult tooLarge = Fetch(dir, 20 * kMiB, "out.txt");
   setrlimit(RLIMIT_FSIZE, &saved);
 
   EXPECT_EQ(fits.exitCode, 0);
   EXPECT_EQ(fits.err, "");
   EXPECT_TRUE(Holds(dir + "/new.txt", Pattern(5 * kMiB)));
+  EXPECT_EQ(fitsExactly.err, "");
+  EXPECT_TRUE(Holds(dir + "/exact.txt", Pattern(10 * kMiB)));
   EXPECT_EQ(tooLarge.exitCode, 0);
   EXPECT_EQ(tooLarge.err, kWriteError);
   ExpectTargetAndOldUnchanged(dir);
-  EXPECT_EQ(Names(dir), (std::set<std::string>{"out.txt", "out.old", "new.txt"}));
+  EXPECT_EQ(Names(dir), (std::set<std::string>{"out.txt", "out.old", "new.txt", "exact.txt"}));
+}
+
+TEST_F(FileFaults, TextThatExactlyFillsTheDiskIsDelivered) {
+  SmallDisk disk(folder_.Inside("disk"), 8);
+  VRK_REQUIRE_MOUNTED(disk);
+  const RunResult run = Fetch(disk.Path(), 8 * kMiB, "out.txt");
+  EXPECT_EQ(run.err, "");
+  EXPECT_TRUE(Holds(disk.Path() + "/out.txt", Pattern(8 * kMiB)));
 }
 
 TEST_F(FileFaults, DevicesAndPipesAreWrittenIntoAndNeverRenamed) {

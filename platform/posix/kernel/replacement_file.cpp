@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -101,31 +100,13 @@ void ReplacementFile::Unmap() {
   if (map_ != nullptr) ::munmap(map_, mapped_);
   map_ = nullptr;
   mapped_ = 0;
+  zeroPage_ = kNoZeroPage;
 }
 
 bool ReplacementFile::Write(const char* data, std::size_t size) {
   if (fd_ < 0 || error_ != 0) return false;
-  static const char zero = 0;
-  // A readable file keeps a zero byte after its bytes, each write putting it one further.
-  iovec pieces[2] = {{const_cast<char*>(data), size}, {const_cast<char*>(&zero), 1}};
-  const int count = options_.readable ? 2 : 1;
-  std::size_t done = 0;
-  const std::size_t total = size + (options_.readable ? 1 : 0);
-  while (done < total) {
-    iovec rest[2];
-    int used = 0;
-    std::size_t skip = done;
-    for (int i = 0; i < count; ++i) {
-      if (skip >= pieces[i].iov_len) {
-        skip -= pieces[i].iov_len;
-        continue;
-      }
-      rest[used].iov_base = static_cast<char*>(pieces[i].iov_base) + skip;
-      rest[used].iov_len = pieces[i].iov_len - skip;
-      skip = 0;
-      ++used;
-    }
-    const ssize_t put = ::pwritev(fd_, rest, used, static_cast<off_t>(length_ + done));
+  for (std::size_t done = 0; done < size;) {
+    const ssize_t put = ::pwrite(fd_, data + done, size - done, static_cast<off_t>(length_ + done));
     if (put < 0) {
       if (errno == EINTR) continue;
       return Fail(errno);
@@ -139,9 +120,9 @@ bool ReplacementFile::Write(const char* data, std::size_t size) {
 
 const char* ReplacementFile::Bytes() {
   if (!options_.readable || fd_ < 0 || error_ != 0) return nullptr;
+  const std::size_t page = PageSize();
   // The mapping may reach past the file's end: only the bytes and the zero are ever read.
   if (length_ + 1 > mapped_) {
-    const std::size_t page = PageSize();
     std::size_t size = mapped_ == 0 ? kFirstMapping : mapped_ * 2;
     if (size < 2 * (length_ + 1)) size = 2 * (length_ + 1);
     size = (size + page - 1) / page * page;
@@ -151,6 +132,21 @@ const char* ReplacementFile::Bytes() {
     map_ = static_cast<char*>(fresh);
     mapped_ = size;
   }
+  // The file holds the bytes alone, so that a text that just fits the disk or the size limit
+  // is taken. The zero after them is the rest of their last page, which reads as zeros; where
+  // they end on a page's end, a page of zeros of its own stands after them, given back to the
+  // file once the file reaches into it.
+  if (zeroPage_ != kNoZeroPage && zeroPage_ != length_) {
+    void* back = ::mmap(map_ + zeroPage_, page, PROT_READ, MAP_SHARED | MAP_FIXED, fd_,
+                        static_cast<off_t>(zeroPage_));
+    if (back == MAP_FAILED) return nullptr;
+    zeroPage_ = kNoZeroPage;
+  }
+  if (length_ % page == 0 && zeroPage_ != length_) {
+    void* zeros = ::mmap(map_ + length_, page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0);
+    if (zeros == MAP_FAILED) return nullptr;
+    zeroPage_ = length_;
+  }
   return map_;
 }
 
@@ -158,7 +154,7 @@ bool ReplacementFile::Commit(std::size_t length, const std::string& target, Nami
   if (fd_ < 0 || error_ != 0 || committed_) return false;
   Unmap();
   if (length > length_) length = length_;
-  if ((options_.readable || length != length_) && ::ftruncate(fd_, static_cast<off_t>(length)) != 0) {
+  if (length != length_ && ::ftruncate(fd_, static_cast<off_t>(length)) != 0) {
     return Fail(errno);
   }
   if (::fsync(fd_) != 0) return Fail(errno);

@@ -12,8 +12,8 @@
 namespace vrk_posix {
 
 struct ReplacementOptions {
-  // Keeps a zero byte after the bytes written and maps them for reading; only an unnamed
-  // file serves, so that no name is ever left behind for such a (large) file.
+  // Maps the bytes written, with a zero byte after them, for reading; only an unnamed file
+  // serves, so that no name is ever left behind for such a (large) file.
   bool readable = false;
 };
 
@@ -59,6 +59,9 @@ class ReplacementFile {
   std::size_t length_ = 0;
   char* map_ = nullptr;
   std::size_t mapped_ = 0;
+  // Where a page of zeros stands in the mapping in place of the file's, if anywhere.
+  static constexpr std::size_t kNoZeroPage = static_cast<std::size_t>(-1);
+  std::size_t zeroPage_ = kNoZeroPage;
 };
 
 }  // namespace vrk_posix
