@@ -18,21 +18,26 @@ Text TMain::TargetFileName(const Text& parameter) {
 }
 
 void TMain::DownloadBinary() {
-  Text result = TargetFileName(ParamStr(3));
+  const Text target = TargetFileName(ParamStr(3));
+  const bool swap = SameBytes(ParamStr(4), "ext");
+  const bool start = SameBytes(ParamStr(6), "runme");
+  // Every name is worked out before anything changes: nothing that can run out of memory
+  // stands between the swap and its end.
+  const Text executable = ChangeFileExt(target, ".exe");
+  const Text backup = ChangeFileExt(target, ".old");
+  const Text result = swap ? ChangeFileExt(target, "." + ParamStr(5)) : target;
   try {
-    DownloadUrlToFile(ParamStr(1), result);
-    if (SameBytes(ParamStr(4), "ext")) {
+    DownloadUrlToFile(ParamStr(1), target);
+    if (swap) {
       // The executable keeps its name until the download takes it, its backup made first; an
       // earlier backup stays, and so does the executable then.
-      const Text executable = ChangeFileExt(result, ".exe");
       if (!FileExists(executable)) {
-        RenameFile(result, executable);
-      } else if (BackUpFile(executable, ChangeFileExt(result, ".old"))) {
-        RenameFileOver(result, executable);
+        RenameFile(target, executable);
+      } else if (BackUpFile(executable, backup)) {
+        RenameFileOver(target, executable);
       }
-      result = ChangeFileExt(result, "." + ParamStr(5));
     }
-    if (SameBytes(ParamStr(6), "runme")) ShellOpen(Handle(), result);
+    if (start) ShellOpen(Handle(), result);
   } catch (const EOleSysError& error) {
     MessageBoxA(nullptr, error.Message().c_str(), messages::kDownloadErrorCaption,
                 MB_OK | MB_ICONERROR);

@@ -19,14 +19,24 @@ BOOL Fail(int error) {
   return FALSE;
 }
 
-// A write-through move is on the disk when it returns: both folders are flushed.
-BOOL Flushed(const std::string& from, const std::string& to, DWORD flags) {
-  if (!(flags & MOVEFILE_WRITE_THROUGH)) return TRUE;
-  const std::string folder = vrk_posix::FolderOf(to);
-  int error = vrk_posix::SyncFolder(folder);
-  if (error == 0 && vrk_posix::FolderOf(from) != folder) error = vrk_posix::SyncFolder(vrk_posix::FolderOf(from));
-  return error == 0 ? TRUE : Fail(error);
-}
+// The folders a write-through move flushes, worked out before the move: nothing that can
+// run out of memory comes after it.
+struct Folders {
+  Folders(const std::string& from, const std::string& to, DWORD flags)
+      : to(flags & MOVEFILE_WRITE_THROUGH ? vrk_posix::FolderOf(to) : std::string()),
+        from(flags & MOVEFILE_WRITE_THROUGH ? vrk_posix::FolderOf(from) : std::string()) {}
+
+  // A write-through move is on the disk when it returns: both folders are flushed.
+  BOOL Flush() const {
+    if (to.empty()) return TRUE;
+    int error = vrk_posix::SyncFolder(to);
+    if (error == 0 && from != to) error = vrk_posix::SyncFolder(from);
+    return error == 0 ? TRUE : Fail(error);
+  }
+
+  std::string to;
+  std::string from;
+};
 
 }  // namespace
 
@@ -89,6 +99,7 @@ BOOL MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags) {
   if (existingName == nullptr || newName == nullptr) return Fail(EINVAL);
   const std::string from = vrk_posix::PosixPath(existingName);
   const std::string to = vrk_posix::PosixPath(newName);
+  const Folders folders(from, to, flags);
   if (!(flags & MOVEFILE_REPLACE_EXISTING)) {
     if (vrk_posix::RenameWithoutReplacing(from, to) != 0) {
       if (errno == EEXIST || errno == ENOTEMPTY) {
@@ -97,7 +108,7 @@ BOOL MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags) {
       }
       return Fail(errno);
     }
-    return Flushed(from, to, flags);
+    return folders.Flush();
   }
   struct stat target {};
   const bool replaces = ::stat(to.c_str(), &target) == 0;
@@ -109,7 +120,7 @@ BOOL MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags) {
     [[maybe_unused]] const int ignored = ::chmod(from.c_str(), target.st_mode & 07777);
   }
   if (::rename(from.c_str(), to.c_str()) != 0) return Fail(errno);
-  return Flushed(from, to, flags);
+  return folders.Flush();
 }
 
 BOOL CreateHardLinkA(LPCSTR newName, LPCSTR existingName, LPVOID) {

@@ -160,12 +160,14 @@ bool ReplacementFile::Commit(std::size_t length, const std::string& target, Nami
   if (::fsync(fd_) != 0) return Fail(errno);
   const std::string name = target.empty() ? target_ : FollowLinks(target);
   if (name.empty()) return Fail(ELOOP);
+  // Worked out before the name is taken: nothing that can run out of memory comes after it.
+  const std::string folder = FolderOf(name);
   if (!GiveName(name, naming)) return false;
   committed_ = true;
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) return Fail(errno);
-  const int synced = SyncFolder(FolderOf(name));
+  const int synced = SyncFolder(folder);
   return synced == 0 || Fail(synced);
 }
 
