@@ -10,7 +10,12 @@ Text URLSetting;
 Text ProgramSetting;
 Text EditSetting;
 
-Text SettingsFileName() { return ChangeFileExt(ParamStr(0), ".ini"); }
+Text SettingsFileName() {
+  // Without the executable's whole path there is no settings file: ".ini" alone would be
+  // looked for in the current folder (or, on Windows, the system's).
+  const Text executable = ParamStr(0);
+  return executable.IsEmpty() ? Text() : ChangeFileExt(executable, ".ini");
+}
 
 Settings ReadSettings(const TIniFile& file) {
   const Text section = "Main";

@@ -16,7 +16,8 @@ struct Settings {
   Text ASCII = ".exe .zip .rar .dat .bmp .jpg jpeg .png .mp3 .ogg";
 };
 
-// The running executable's path with the extension ".ini".
+// The running executable's path with the extension ".ini"; empty (no settings file) when that
+// path cannot be read whole.
 Text SettingsFileName();
 
 // Reads the six keys in their fixed order; whatever is missing or does not

@@ -1,10 +1,17 @@
 #include "platform/command_line.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "platform/winapi.h"
 
 namespace vrk {
 
 namespace {
+
+// Windows' longest path is 32767 UTF-16 units, each up to two bytes in a multi-byte code
+// page and up to three in UTF-8 (Linux), and the terminator.
+constexpr DWORD kLongestModulePath = 32767 * 3 + 1;
 
 // Bytes are compared unsigned: in a multi-byte code page every lead and trail byte
 // lies above 32 and differs from the double quote, so stepping byte by byte is
@@ -70,13 +77,16 @@ int ParamCount() {
 }
 
 Text ModuleFileName() {
-  char buffer[261];
-  DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof(buffer));
-  if (length == 0) return Text();
-  // A cut path may come back unterminated on older systems; never read past the buffer.
-  if (length > sizeof(buffer) - 1) length = sizeof(buffer) - 1;
-  buffer[length] = '\0';
-  return Text(buffer);
+  // A tool in a deep folder has a path longer than MAX_PATH; a cut one names another file
+  // (the settings one folder up), so the buffer grows until the whole path fits. The call
+  // fills a buffer it cuts (older systems without the terminator) and then returns its size.
+  for (DWORD size = MAX_PATH + 1;; size = std::min(size * 2, kLongestModulePath)) {
+    std::vector<char> buffer(size);
+    const DWORD length = GetModuleFileNameA(nullptr, buffer.data(), size);
+    if (length == 0) return Text();
+    if (length < size) return Text(buffer.data(), length);
+    if (size == kLongestModulePath) return Text();  // never the cut path
+  }
 }
 
 }  // namespace vrk

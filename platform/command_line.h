@@ -18,7 +18,7 @@ Text ParamStr(int index);
 // The number of tokens after the program name before the first empty one.
 int ParamCount();
 
-// Full path of the running executable (GetModuleFileNameA with a size of 261).
+// Full path of the running executable, however long; empty when it cannot be read whole.
 Text ModuleFileName();
 
 }  // namespace vrk

@@ -18,8 +18,19 @@ ToolFolder::ToolFolder(const std::string& release) : ScratchFolder("vrk-release-
   fs::copy(release, Path(), fs::copy_options::recursive);
 }
 
+ToolFolder::ToolFolder(const Subfolder& home) : ScratchFolder("vrk-e2e-"), home_(home.path) {
+  fs::create_directories(Inside(home_));
+  fs::copy_file(NativePath(VRK_EXECUTABLE), Inside(BesideTheTool(ExecutableName())));
+  fs::permissions(Inside(BesideTheTool(ExecutableName())), fs::perms::owner_all,
+                  fs::perm_options::add);
+}
+
+std::string ToolFolder::BesideTheTool(const std::string& name) const {
+  return home_.empty() ? name : home_ + "/" + name;
+}
+
 std::vector<std::string> ToolFolder::FilesBesideTheTool() const {
-  std::set<std::string> names = Names();
+  std::set<std::string> names = vrk_test::Names(Path() / home_);
   names.erase(ExecutableName());
   return {names.begin(), names.end()};
 }

@@ -25,9 +25,16 @@ class ToolFolder : public ScratchFolder {
   ToolFolder();
   // A copy of everything in `release`, an unpacked release folder, instead of the built tool.
   explicit ToolFolder(const std::string& release);
+  // The built tool in a subfolder ("a/b/c", made on the way) rather than at the top.
+  struct Subfolder {
+    std::string path;
+  };
+  explicit ToolFolder(const Subfolder& home);
 
-  void WriteSettings(const std::string& bytes) const { Put("vrk.ini", bytes); }
-  // Everything in the folder but the tool itself, sorted.
+  // The name of an entry beside the tool, for Inside, Put and Get.
+  std::string BesideTheTool(const std::string& name) const;
+  void WriteSettings(const std::string& bytes) const { Put(BesideTheTool("vrk.ini"), bytes); }
+  // Everything in the tool's folder but the tool itself, sorted.
   std::vector<std::string> FilesBesideTheTool() const;
 
   // The tool's name in the folder: vrk, or vrk.exe on Windows.
@@ -43,6 +50,8 @@ class ToolFolder : public ScratchFolder {
 
  private:
   RunResult Start(const ChildOptions& options, int timeoutSeconds) const;
+
+  std::string home_;  // the tool's subfolder; empty at the top
 };
 
 // One message box as RunResult holds it (the form POSIX prints): caption, line feed,

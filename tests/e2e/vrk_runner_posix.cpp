@@ -10,7 +10,7 @@ RunResult ToolFolder::Start(const ChildOptions& options, int timeoutSeconds) con
   piped.input = Stream::kNull;
   piped.output = Stream::kPipe;
   piped.error = Stream::kPipe;
-  ChildProcess tool(Inside(ExecutableName()), piped);
+  ChildProcess tool(Inside(BesideTheTool(ExecutableName())), piped);
   RunResult result;
   const std::chrono::seconds timeout(timeoutSeconds);
   result.timedOut = !tool.ReadToEnd(result.out, result.err, timeout) || !tool.Wait(timeout);

@@ -8,7 +8,7 @@ namespace vrk_test {
 const char* ToolFolder::ExecutableName() { return "vrk.exe"; }
 
 RunResult ToolFolder::Start(const ChildOptions& options, int timeoutSeconds) const {
-  ChildProcess tool(Inside(ExecutableName()), options);
+  ChildProcess tool(Inside(BesideTheTool(ExecutableName())), options);
   RunResult result;
   BoxWatcher watcher(static_cast<DWORD>(tool.Id()));
   const std::optional<int> exitCode = tool.Wait(std::chrono::seconds(timeoutSeconds));

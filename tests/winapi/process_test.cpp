@@ -34,8 +34,11 @@ TEST(ProcessServices, LastErrorBelongsToTheThread) {
 
 TEST(ProcessServices, ModuleFileNameIsCutToTheBuffer) {
   char full[4096];
+  SetLastError(ERROR_ACCESS_DENIED);
   DWORD length = GetModuleFileNameA(nullptr, full, sizeof(full));
   ASSERT_GT(length, 4u);
+  // A whole path clears the last error, so that a caller may tell it by that too.
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SUCCESS));
 
   char small[5] = {'x', 'x', 'x', 'x', 'x'};
   SetLastError(ERROR_SUCCESS);

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/posix/kernel/errno_map.h"
 #include "platform/posix/kernel/process_arguments.h"
 #include "platform/posix/win32.h"
 
@@ -105,14 +106,15 @@ std::string BuildCommandLine() {
   return line;
 }
 
-std::string ReadOwnExecutablePath() {
-  std::string path(256, '\0');
+// False, errno kept, when the link cannot be read.
+bool ReadOwnExecutablePath(std::string& path) {
+  path.assign(256, '\0');
   for (;;) {
     ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());
-    if (length < 0) return std::string();
+    if (length < 0) return false;
     if (static_cast<std::size_t>(length) < path.size()) {
       path.resize(static_cast<std::size_t>(length));
-      return path;
+      return true;
     }
     path.resize(path.size() * 2);  // may have been cut; try again with more room
   }
@@ -162,7 +164,13 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return 0;
   }
-  std::string path = ReadOwnExecutablePath();
+  std::string path;
+  if (!ReadOwnExecutablePath(path)) {
+    vrk_posix::SetLastErrorFromErrno(errno);
+    return 0;
+  }
+  // Cut, as Windows cuts: the size returned and the cut reported, so that a caller can tell
+  // a cut path from a whole one and ask again with more room.
   if (path.size() >= size) {
     std::memcpy(buffer, path.data(), size - 1);
     buffer[size - 1] = '\0';
@@ -171,6 +179,7 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
   }
   std::memcpy(buffer, path.data(), path.size());
   buffer[path.size()] = '\0';
+  SetLastError(ERROR_SUCCESS);
   return static_cast<DWORD>(path.size());
 }
 
