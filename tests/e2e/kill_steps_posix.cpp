@@ -215,6 +215,7 @@ TEST_P(KillSteps, EveryStepLeavesTheOldOrTheNewFiles) {
   std::string report;
   for (const std::string& fault : faults) report += "\n  " + fault;
   EXPECT_TRUE(faults.empty()) << faults.size() << " of " << step << " steps:" << report;
+  RecordProperty("steps", static_cast<int>(step));
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, KillSteps, ::testing::ValuesIn(kScenarios),
