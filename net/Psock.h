@@ -109,7 +109,10 @@ class TPowersock : public TComponent {
 
   // Receiving. ReadLn gives one line with its line end; a line that reaches
   // kChunk bytes without a line feed raises ESockError "Line too long for ReadLn".
+  // When the peer closes first, the line is empty and LineCutByClose() holds the bytes
+  // of it that came before the close.
   void ReadLn(Text& Line);
+  const Text& LineCutByClose() const noexcept { return lineCutByClose_; }
   void CaptureFile(const Text& FileName);
   // Count -1: until the peer closes; otherwise until at least Count bytes are held.
   void CaptureString(Text& Captured, std::int32_t Count);
@@ -176,6 +179,7 @@ class TPowersock : public TComponent {
   // Takes exactly `count` bytes off the socket into `line` from index `from`.
   void TakeLineBytes(Text& line, std::size_t from, std::size_t count);
 
+  Text lineCutByClose_;
   bool destroying_ = false;
   bool holdsWinsockShare_ = false;
   // The connect notification came: a close handled in the same pump must not hide it.

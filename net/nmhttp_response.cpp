@@ -32,14 +32,15 @@ void TNMHTTP::ReadResponseHead() {
   bool more = true;
   while (more) {
     ReadLn(line);
-    more = head.Take(line);
+    more = head.Take(line, LineCutByClose().View());
     if (file) {
       file->WriteBuffer(line.c_str(), static_cast<std::int32_t>(line.Length()));
     } else {
       Header += line;
     }
   }
-  // A head cut short may lack the very lines that would tell the body is incomplete.
+  // A head cut short may lack the very lines that would tell the body is incomplete; a
+  // status line cut short, or no answer at all, is no success with status 0 either.
   if (head.CutShort()) throw ESockError(kResponseCutShort);
   keptBodyLength_ = head.KeptBodyLength(CurrentCommand == ctHead);
   promisedBodyLength_ = head.PromisedBodyLength(CurrentCommand == ctHead);

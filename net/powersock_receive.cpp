@@ -1,5 +1,6 @@
 // TPowersock: reading lines and capturing the data until the peer closes.
 #include <cstring>
+#include <utility>
 
 #include "framework/streams.h"
 #include "net/Psock.h"
@@ -47,6 +48,7 @@ void TPowersock::ReadLn(Text& Line) {
   TimerOn();
   ScopeExit off([this] { TimerOff(); });
   Line = Text();
+  lineCutByClose_ = Text();
   std::size_t taken = 0;
   // A peek copies all it asks for that waits: it starts small and grows while it finds no
   // line feed, so that a short line does not cost a copy of everything behind it.
@@ -60,6 +62,7 @@ void TPowersock::ReadLn(Text& Line) {
     bool wouldBlock = false;
     if (peeked == 0) {
       RaiseIfClosedByError();
+      lineCutByClose_ = std::move(Line);
       Line = Text();
       return;
     }
@@ -80,6 +83,7 @@ void TPowersock::ReadLn(Text& Line) {
       if (PeerGone()) {
         // The close notification replaced the socket: the peer has gone.
         if (CancelRequested) RaiseAbort("Socket readln aborted");
+        lineCutByClose_ = std::move(Line);
         Line = Text();
         return;
       }

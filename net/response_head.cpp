@@ -42,6 +42,13 @@ std::string_view ValueFrom(const Text& line, std::size_t offset) {
 
 bool IsHeadEnd(const Text& line) { return line.IsEmpty() || line == "\n" || line == "\r\n"; }
 
+// Nothing at all, or bytes that are or begin a status line ("HTTP/" or a beginning of it):
+// the close cut the answer short. Anything else is a body sent without a head.
+bool CutsTheStatusLine(std::string_view cutOff) {
+  constexpr std::string_view kVersion = "HTTP/";
+  return cutOff.substr(0, kVersion.size()) == kVersion.substr(0, cutOff.size());
+}
+
 // True when one of the comma-separated tokens is keep-alive, in any letter case.
 bool NamesKeepAlive(std::string_view value) {
   std::size_t start = 0;
@@ -95,12 +102,15 @@ Text RequestSafeValue(std::string_view value) {
   return Text(value.substr(0, value.find_first_of("\r\n")));
 }
 
-bool TResponseHead::Take(const Text& line) {
+bool TResponseHead::Take(const Text& line, std::string_view cutOff) {
   if (line.Length() > kMaxResponseHeadBytes - bytes_) throw ESockError(kResponseHeadTooLarge);
   bytes_ += line.Length();
   if (!started_) {
     started_ = true;
-    if (line.IsEmpty()) return false;
+    if (line.IsEmpty()) {
+      cutShort_ = CutsTheStatusLine(cutOff);
+      return false;
+    }
     hasStatusLine_ = true;
     status_ = static_cast<std::int16_t>(StrToIntDef(Field(line, ' ', 2), 0) & 0xFFFF);
     return true;

@@ -16,8 +16,8 @@ namespace vrk {
 // A head may hold this many bytes at most; a peer that sends more is cut off.
 inline constexpr std::size_t kMaxResponseHeadBytes = std::size_t{1} << 20;
 inline constexpr const char* kResponseHeadTooLarge = "Response header too large";
-// A response that the peer's close cut short: its head before the empty line that ends it,
-// or its body before the length the head announced.
+// A response that the peer's close cut short: its status line (or no byte at all), its head
+// before the empty line that ends it, or its body before the length the head announced.
 inline constexpr const char* kResponseCutShort = "Connection closed before the whole response arrived";
 
 // The length that the Content-Length values of one head announce, each value being the
@@ -32,11 +32,11 @@ Text RequestSafeValue(std::string_view value);
 
 class TResponseHead {
  public:
-  // Takes the next line, its line end included; an empty line means the peer closed.
-  // Returns false once the line ended the head. Raises ESockError with
-  // kResponseHeadTooLarge, without taking the line, when it would make the head longer
-  // than kMaxResponseHeadBytes.
-  bool Take(const Text& line);
+  // Takes the next line, its line end included; an empty line means the peer closed, and
+  // `cutOff` then holds what came of the line before the close. Returns false once the
+  // line ended the head. Raises ESockError with kResponseHeadTooLarge, without taking the
+  // line, when it would make the head longer than kMaxResponseHeadBytes.
+  bool Take(const Text& line, std::string_view cutOff = {});
 
   // The length that ends the body on a connection the peer keeps open; none when the body
   // runs until the close. A head without a keep-alive token has none; on a kept
@@ -54,7 +54,9 @@ class TResponseHead {
   // The first run of digits of the last Content-Length line, 0 when it gives none.
   std::int32_t AnnouncedLength() const noexcept { return announcedLength_; }
   bool KeepAlive() const noexcept { return keepAlive_; }
-  // The head had begun when the peer closed, so its empty line never came.
+  // The peer closed before the head's empty line: after the head had begun, within the
+  // status line, or before sending anything. Only a first line that is no status line
+  // (an answer without a head) may be cut by the close and still count.
   bool CutShort() const noexcept { return cutShort_; }
   // The value of every line that names Content-Length, in order.
   const std::vector<Text>& LengthValues() const noexcept { return lengthValues_; }

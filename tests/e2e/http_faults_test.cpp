@@ -115,6 +115,21 @@ TEST_F(HttpFaults, TransferCutShortDeliversNothing) {
   }
 }
 
+// A close at any point of the status line, or before any byte, is no answer at all: nothing
+// is delivered, and the file and its .old stay as they were.
+TEST_F(HttpFaults, ReplyCutInItsStatusLineDeliversNothing) {
+  const std::string status = "HTTP/1.0 200 OK\r\n";
+  folder_.Put("out.txt", "previous");
+  folder_.Put("out.old", "older");
+  for (std::size_t cut = 0; cut < status.size(); ++cut) {
+    SCOPED_TRACE(testing::Message() << "cut after " << cut << " bytes");
+    RunResult run = Fetch({Answer(status.substr(0, cut))}, "out.txt");
+    EXPECT_EQ(run.err, Box("VRK", "Connection closed before the whole response arrived."));
+    EXPECT_EQ(folder_.Get("out.txt"), "previous");
+    EXPECT_EQ(folder_.Get("out.old"), "older");
+  }
+}
+
 TEST_F(HttpFaults, CarriageReturnInLocationOrCookieNeverReachesTheNextRequest) {
   RunResult run = Fetch({Answer("HTTP/1.0 302 Found\r\nLocation: /a\rX-Injected: yes\r\nSet-Cookie: s=1\rX-Evil: 1\r\n\r\n"),
                          Answer("HTTP/1.0 200 OK\r\n\r\ndone")},

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "net/response_head.h"
@@ -46,12 +47,21 @@ TEST(ResponseHead, KeptConnectionEndsTheBodyByAValidLength) {
   EXPECT_EQ(Read({"HTTP/1.0 200 OK\r\n", "Content-Length: 7\r\n", "\r\n"}).KeptBodyLength(false), std::nullopt);
 }
 
-// Only a head that had begun is cut short by the close; no answer at all is not.
-TEST(ResponseHead, CloseCutsShortOnlyABegunHead) {
+// The close cuts the answer short anywhere before the head's empty line, inside the status
+// line and before any byte too; only an answer without a head may end so.
+TEST(ResponseHead, CloseCutsShortAllButAHeadlessAnswer) {
   EXPECT_TRUE(Read({"HTTP/1.0 200 OK\r\n", "Content-Le", ""}).CutShort());
   EXPECT_TRUE(Read({"HTTP/1.0 200 OK\r\n", ""}).CutShort());
-  EXPECT_FALSE(Read({""}).CutShort());
   EXPECT_FALSE(Read({"HTTP/1.0 200 OK\r\n", "\n", ""}).CutShort());
+  const auto closedInTheFirstLine = [](std::string_view cutOff) {
+    TResponseHead head;
+    EXPECT_FALSE(head.Take("", cutOff));
+    return head.CutShort();
+  };
+  for (const char* cutOff : {"", "H", "HTT", "HTTP/", "HTTP/1.0 200 OK\r"}) {
+    EXPECT_TRUE(closedInTheFirstLine(cutOff)) << cutOff;
+  }
+  for (const char* cutOff : {"<html>", "HTTX", "ok"}) EXPECT_FALSE(closedInTheFirstLine(cutOff)) << cutOff;
 }
 
 TEST(ResponseHead, HeadMayFillTheBoundButNotPassIt) {
