@@ -40,9 +40,15 @@ const CurlLibrary* Load() {
   if (!Resolve(library, "curl_global_init", globalInit) ||
       !Resolve(library, "curl_easy_init", curl.easyInit) ||
       !Resolve(library, "curl_easy_setopt", curl.easySetopt) ||
-      !Resolve(library, "curl_easy_perform", curl.easyPerform) ||
       !Resolve(library, "curl_easy_getinfo", curl.easyGetinfo) ||
       !Resolve(library, "curl_easy_cleanup", curl.easyCleanup) ||
+      !Resolve(library, "curl_multi_init", curl.multiInit) ||
+      !Resolve(library, "curl_multi_add_handle", curl.multiAddHandle) ||
+      !Resolve(library, "curl_multi_perform", curl.multiPerform) ||
+      !Resolve(library, "curl_multi_poll", curl.multiPoll) ||
+      !Resolve(library, "curl_multi_info_read", curl.multiInfoRead) ||
+      !Resolve(library, "curl_multi_remove_handle", curl.multiRemoveHandle) ||
+      !Resolve(library, "curl_multi_cleanup", curl.multiCleanup) ||
       globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
     ::dlclose(library);
     return nullptr;

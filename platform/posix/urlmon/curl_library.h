@@ -9,9 +9,17 @@ namespace vrk_posix {
 struct CurlLibrary {
   CURL* (*easyInit)();
   CURLcode (*easySetopt)(CURL*, CURLoption, ...);
-  CURLcode (*easyPerform)(CURL*);
   CURLcode (*easyGetinfo)(CURL*, CURLINFO, ...);
   void (*easyCleanup)(CURL*);
+  // The multi interface, whose waits the caller bounds: a transfer of the easy one
+  // looks at its progress only about once a second.
+  CURLM* (*multiInit)();
+  CURLMcode (*multiAddHandle)(CURLM*, CURL*);
+  CURLMcode (*multiPerform)(CURLM*, int*);
+  CURLMcode (*multiPoll)(CURLM*, struct curl_waitfd*, unsigned int, int, int*);
+  CURLMsg* (*multiInfoRead)(CURLM*, int*);
+  CURLMcode (*multiRemoveHandle)(CURLM*, CURL*);
+  CURLMcode (*multiCleanup)(CURLM*);
 };
 
 // The loaded and initialised library, or null when it is not installed. Loads it once.

@@ -7,7 +7,7 @@ namespace vrk_posix {
 
 struct DownloadLimits {
   std::chrono::milliseconds connect{60000};
-  // Time without a single byte arriving (counted in whole seconds, at least one).
+  // Time without a single byte arriving.
   std::chrono::milliseconds stalled{60000};
 };
 

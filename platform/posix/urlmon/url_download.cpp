@@ -1,5 +1,4 @@
 // URLDownloadToFileA over the URL transfer library.
-#include <algorithm>
 #include <cctype>
 #include <mutex>
 #include <string>
@@ -11,6 +10,7 @@
 #include "platform/posix/urlmon/curl_library.h"
 #include "platform/posix/urlmon/download_limits.h"
 #include "platform/posix/urlmon/download_result.h"
+#include "platform/posix/urlmon/transfer_watch.h"
 #include "platform/posix/win32.h"
 
 namespace vrk_posix {
@@ -60,18 +60,24 @@ std::string UrlToFetch(const std::string& typed, HRESULT& result) {
   return typed;
 }
 
+struct BodySink {
+  ReplacementFile& file;
+  TransferWatch& watch;
+};
+
 std::size_t WriteBody(char* data, std::size_t size, std::size_t count, void* context) {
-  auto* file = static_cast<ReplacementFile*>(context);
+  auto* sink = static_cast<BodySink*>(context);
+  sink->watch.Received();
   // Anything short of the whole count makes the library stop with CURLE_WRITE_ERROR.
-  return file->Write(data, size * count) ? size * count : 0;
+  return sink->file.Write(data, size * count) ? size * count : 0;
 }
 
 HRESULT Transfer(const CurlLibrary& curl, const std::string& url, ReplacementFile& file) {
   CURL* handle = curl.easyInit();
   if (handle == nullptr) return E_OUTOFMEMORY;
   const DownloadLimits current = CurrentDownloadLimits();
-  const long stalledSeconds =
-      std::max<long>(1, static_cast<long>((current.stalled.count() + 999) / 1000));
+  TransferWatch watch(current.stalled);
+  BodySink sink{file, watch};
 
   curl.easySetopt(handle, CURLOPT_URL, url.c_str());
   curl.easySetopt(handle, CURLOPT_PROTOCOLS_STR, kProtocols);
@@ -83,12 +89,11 @@ HRESULT Transfer(const CurlLibrary& curl, const std::string& url, ReplacementFil
   curl.easySetopt(handle, CURLOPT_ACCEPT_ENCODING, "");
   curl.easySetopt(handle, CURLOPT_USERAGENT, "VRK/1.1");
   curl.easySetopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(current.connect.count()));
-  curl.easySetopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl.easySetopt(handle, CURLOPT_LOW_SPEED_TIME, stalledSeconds);
   curl.easySetopt(handle, CURLOPT_WRITEFUNCTION, &WriteBody);
-  curl.easySetopt(handle, CURLOPT_WRITEDATA, &file);
+  curl.easySetopt(handle, CURLOPT_WRITEDATA, &sink);
+  watch.Attach(curl, handle);
 
-  const CURLcode code = curl.easyPerform(handle);
+  const CURLcode code = watch.Perform(curl, handle);
   long httpStatus = 0;
   long tunnelStatus = 0;
   curl.easyGetinfo(handle, CURLINFO_RESPONSE_CODE, &httpStatus);
@@ -96,6 +101,9 @@ HRESULT Transfer(const CurlLibrary& curl, const std::string& url, ReplacementFil
   curl.easyCleanup(handle);
 
   if (code == CURLE_WRITE_ERROR && file.Error() != 0) return FileErrorResult(file.Error());
+  if (watch.Stalled()) return INET_E_CONNECTION_TIMEOUT;
+  // The library takes a head that the close cut after its status line for one without a body.
+  if (code == CURLE_OK && watch.HeadUnfinished()) return INET_E_DOWNLOAD_FAILURE;
   return DownloadResult(code, httpStatus, tunnelStatus);
 }
 
