@@ -2,7 +2,6 @@
 // "Pocasi" field over the accessibility bus, in the cases of the Windows receiver.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -58,10 +57,7 @@ class GtkDelivery : public ::testing::Test {
   }
 
   static void SetClipboard(const std::string& text) {
-    FILE* writer = popen("xclip -i -selection clipboard", "w");
-    ASSERT_NE(writer, nullptr);
-    std::fputs(text.c_str(), writer);
-    pclose(writer);
+    ASSERT_TRUE(SetXClipboardText(text)) << "the clipboard did not take the text";
   }
 
   RunResult Run(const std::vector<std::string>& arguments,

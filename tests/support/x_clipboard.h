@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/support/eventually.h"
+
 namespace vrk_test {
 
 // Whether there is an X display and xclip; the clipboard's tests skip without them.
@@ -14,16 +16,29 @@ inline bool XClipboardReachable() {
          std::system("command -v xclip >/dev/null 2>&1") == 0;
 }
 
-// The clipboard's text; what came when xclip does not end within 10 seconds.
-inline std::string XClipboardText() {
+// The clipboard's text; what came when xclip does not end within `seconds`.
+inline std::string XClipboardText(int seconds = 10) {
   std::string text;
-  FILE* reader = popen("timeout 10 xclip -o -selection clipboard 2>/dev/null", "r");
+  const std::string command =
+      "timeout " + std::to_string(seconds) + " xclip -o -selection clipboard 2>/dev/null";
+  FILE* reader = popen(command.c_str(), "r");
   if (reader == nullptr) return text;
   char buffer[4096];
   std::size_t count;
   while ((count = std::fread(buffer, 1, sizeof buffer, reader)) > 0) text.append(buffer, count);
   pclose(reader);
   return text;
+}
+
+// Puts the text on the clipboard with xclip and waits until the clipboard shows it: xclip
+// ends before the holder it leaves behind has taken the clipboard. False when it never does.
+// Each look is short: one that asks the holder just losing the clipboard gets no answer.
+inline bool SetXClipboardText(const std::string& text) {
+  FILE* writer = popen("xclip -i -selection clipboard", "w");
+  if (writer == nullptr) return false;
+  std::fputs(text.c_str(), writer);
+  pclose(writer);
+  return Eventually([&] { return XClipboardText(1) == text; });
 }
 
 }  // namespace vrk_test

@@ -1,29 +1,24 @@
 #include "platform/posix/clipboard/clipboard.h"
 
-#include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
-#include <thread>
 #include <vector>
 
+#include "platform/posix/clipboard/held_text.h"
+#include "platform/posix/clipboard/tool_process.h"
 #include "platform/posix/win32.h"
-
-extern char** environ;
 
 namespace vrk_posix {
 namespace {
 
 // How long the tool may take to read the text and put its holder in the background.
 constexpr auto kToolLimit = std::chrono::seconds(10);
+// How long its holder may then take to show the text to others.
+constexpr auto kHolderLimit = std::chrono::seconds(2);
 
 bool IsSet(const char* variable) {
   const char* value = std::getenv(variable);
@@ -45,43 +40,35 @@ std::string FindProgram(const std::string& name) {
   return {};
 }
 
-// The first tool the desktop offers, with its arguments; empty when there is none.
-std::vector<std::string> ClipboardTool() {
-  if (IsSet("WAYLAND_DISPLAY")) {
-    std::string program = FindProgram("wl-copy");
-    if (!program.empty()) return {program};
-  }
-  if (IsSet("DISPLAY")) {
-    std::string program = FindProgram("xclip");
-    if (!program.empty()) return {program, "-selection", "clipboard"};
-    program = FindProgram("xsel");
-    if (!program.empty()) return {program, "--clipboard", "--input"};
-  }
-  return {};
+// The desktop's copying tool and the one that reads the clipboard back.
+struct ClipboardTools {
+  std::vector<std::string> writer;  // empty: no clipboard can be reached
+  std::vector<std::string> reader;  // empty: none to confirm the copy with
+};
+
+std::vector<std::string> Found(const std::string& name, std::vector<std::string> arguments) {
+  std::string program = FindProgram(name);
+  if (program.empty()) return {};
+  arguments.insert(arguments.begin(), program);
+  return arguments;
 }
 
-// Runs in the forked child: only async-signal-safe calls from here on.
-[[noreturn]] void BecomeTool(int input, char* const* arguments, int lastDescriptor) {
-  // The holder outlives us: it gets its own session, and nothing of ours but the text
-  // (no pipe to our output streams, no socket), so no one waits on it for an end of file.
-  setsid();
-  // Signals the tool ignores are the holder's to take as usual.
-  struct sigaction defaults {};
-  defaults.sa_handler = SIG_DFL;
-  sigaction(SIGPIPE, &defaults, nullptr);
-  sigaction(SIGXFSZ, &defaults, nullptr);
-  int nothing = open("/dev/null", O_RDWR);
-  if (input != 0) dup2(input, 0);
-  if (nothing >= 0) {
-    dup2(nothing, 1);
-    dup2(nothing, 2);
+// The first tool the desktop offers.
+ClipboardTools FindClipboardTools() {
+  if (IsSet("WAYLAND_DISPLAY")) {
+    if (auto writer = Found("wl-copy", {}); !writer.empty()) {
+      return {writer, Found("wl-paste", {"--no-newline"})};
+    }
   }
-#ifdef SYS_close_range
-  if (syscall(SYS_close_range, 3U, ~0U, 0U) != 0)
-#endif
-    for (int descriptor = 3; descriptor <= lastDescriptor; ++descriptor) close(descriptor);
-  execve(arguments[0], arguments, environ);
-  _exit(127);
+  if (IsSet("DISPLAY")) {
+    if (auto writer = Found("xclip", {"-selection", "clipboard"}); !writer.empty()) {
+      return {writer, Found("xclip", {"-selection", "clipboard", "-o"})};
+    }
+    if (auto writer = Found("xsel", {"--clipboard", "--input"}); !writer.empty()) {
+      return {writer, Found("xsel", {"--clipboard", "--output"})};
+    }
+  }
+  return {};
 }
 
 // A socket rather than a pipe: a tool that quits early must not kill us with SIGPIPE.
@@ -97,62 +84,33 @@ bool SendAll(int socket, const std::string& text) {
 }
 
 // The tool reads its input, forks the holder and exits; its exit status tells the outcome.
-bool ToolSucceeded(pid_t child) {
-  auto deadline = std::chrono::steady_clock::now() + kToolLimit;
-  for (;;) {
-    int status = 0;
-    pid_t result = waitpid(child, &status, WNOHANG);
-    if (result == child) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    if (result < 0 && errno != EINTR) return false;
-    if (std::chrono::steady_clock::now() >= deadline) {
-      kill(child, SIGKILL);
-      waitpid(child, &status, 0);
-      return false;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-}
-
-bool RunTool(const std::vector<std::string>& tool, const std::string& text) {
-  std::vector<char*> arguments;
-  for (const std::string& argument : tool) arguments.push_back(const_cast<char*>(argument.c_str()));
-  arguments.push_back(nullptr);
-
-  rlimit limit{};
-  int lastDescriptor = 1023;
-  if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
-    lastDescriptor = static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 65536)) - 1;
-  }
-
+bool RunWriter(const std::vector<std::string>& writer, const std::string& text) {
   int ends[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return false;
-  pid_t child = fork();
-  if (child == 0) {
-    // The child's end loses its close-on-exec flag by being duplicated onto 0.
-    int input = ends[1];
-    if (input == 0) {
-      input = dup(ends[1]);
-    }
-    BecomeTool(input, arguments.data(), lastDescriptor);
-  }
+  const pid_t child = StartTool(writer, ends[1], -1);
   close(ends[1]);
   if (child < 0) {
     close(ends[0]);
     return false;
   }
-  bool sent = SendAll(ends[0], text);
+  const bool sent = SendAll(ends[0], text);
   close(ends[0]);
-  return ToolSucceeded(child) && sent;
+  return ToolSucceeded(child, ToolClock::now() + kToolLimit) && sent;
 }
 
 }  // namespace
 
 bool PutTextOnClipboard(const std::string& text) {
-  std::vector<std::string> tool = ClipboardTool();
-  if (tool.empty() || !RunTool(tool, text)) {
+  const ClipboardTools tools = FindClipboardTools();
+  if (tools.writer.empty() || !RunWriter(tools.writer, text)) {
     SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
     return false;
   }
+  // On Windows the text is on the clipboard when the call returns, and batch files read it
+  // right after the run; here the copying tool ends before its holder has taken the
+  // clipboard. A holder that never shows the text within the limit (a clipboard that changes
+  // what it is given) does not fail the copy: the tool took the text.
+  if (!tools.reader.empty()) AwaitHeldText(tools.reader, text, ToolClock::now() + kHolderLimit);
   return true;
 }
 

@@ -1,0 +1,112 @@
+// The clipboard holds the text when the tool ends, as on Windows, where batch files read it
+// right after the run. The copying tool ends before its holder in the background has taken the
+// clipboard, which a busy machine shows most often.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/child_process.h"
+#include "tools/scripted_server/scripted_server.h"
+#include "vrk_runner.h"
+
+namespace vrk_test {
+namespace {
+
+// Two threads that keep both cores busy for as long as it lives.
+class CpuLoad {
+ public:
+  CpuLoad() {
+    for (int i = 0; i < 2; ++i) {
+      threads_.emplace_back([this] {
+        while (!stop_.load(std::memory_order_relaxed)) {
+        }
+      });
+    }
+  }
+  ~CpuLoad() {
+    stop_ = true;
+    for (std::thread& thread : threads_) thread.join();
+  }
+  CpuLoad(const CpuLoad&) = delete;
+  CpuLoad& operator=(const CpuLoad&) = delete;
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::vector<std::thread> threads_;
+};
+
+// A virtual display of the test's own: these runs change the clipboard hundreds of times,
+// which on the shared display would be under other tests reading theirs.
+class PrivateDisplay {
+ public:
+  PrivateDisplay() {
+    ChildOptions server =
+        Arguments({"-displayfd", "1", "-screen", "0", "320x200x24", "-nolisten", "tcp"});
+    server.input = Stream::kNull;
+    server.output = Stream::kPipe;
+    server.error = Stream::kNull;
+    try {
+      server_ = std::make_unique<ChildProcess>("Xvfb", server);
+    } catch (const std::runtime_error&) {
+      return;
+    }
+    const std::string number = server_->ReadLine();
+    if (!number.empty()) variable_ = "DISPLAY=:" + number;
+  }
+  // "DISPLAY=:N", or empty when there is none.
+  const std::string& Variable() const { return variable_; }
+
+ private:
+  std::unique_ptr<ChildProcess> server_;
+  std::string variable_;
+};
+
+// The clipboard as a batch file reads it the moment the tool has ended: xclip started at once,
+// without a shell in between.
+std::string ClipboardNow(const std::string& display) {
+  ChildOptions options = Arguments({"-o", "-selection", "clipboard"});
+  options.environment = {display};
+  options.input = Stream::kNull;
+  options.output = Stream::kPipe;
+  options.error = Stream::kPipe;
+  ChildProcess reader("xclip", options);
+  std::string text;
+  std::string error;
+  if (!reader.ReadToEnd(text, error, std::chrono::seconds(10))) return "(xclip did not end)";
+  return text;
+}
+
+TEST(ClipboardRace, TheTextIsThereWhenTheToolEnds) {
+  PrivateDisplay display;
+  if (display.Variable().empty() || std::system("command -v xclip >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "needs Xvfb and xclip (scripts/install-deps.sh)";
+  }
+  // Every run copies a text of its own, so a clipboard read too early shows the one before.
+  ScriptedServer server(ConnectionPlan::Http([](const HttpRequest& request) {
+    return HttpResponse::Text(200, "text " + request.target);
+  }));
+  ToolFolder folder;
+  CpuLoad load;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(25);
+  int runs = 0;
+  std::vector<std::string> stale;
+  for (; runs < 300 && std::chrono::steady_clock::now() < deadline; ++runs) {
+    const std::string target = "/" + std::to_string(runs);
+    RunResult run = folder.Run({server.Url(target), "x"}, "", {display.Variable()});
+    ASSERT_EQ(run.out + run.err, "") << "run " << runs;
+    const std::string held = ClipboardNow(display.Variable());
+    if (held != "text " + target) stale.push_back("run " + std::to_string(runs) + ": " + held);
+  }
+  EXPECT_EQ(stale, std::vector<std::string>{}) << "of " << runs << " runs";
+  EXPECT_GE(runs, 100) << "too few runs in the time to tell";
+}
+
+}  // namespace
+}  // namespace vrk_test
