@@ -105,57 +105,41 @@ __attribute__((destructor)) void Unload() {
   static std::atomic<void*> slot{nullptr}; \
   auto* next = reinterpret_cast<decltype(&name)>(NextAddress(slot, #name))
 
+// The mode an opening call was given (it comes only with the flags that create), and the step
+// counted when the opening may change a file.
+#define VRK_OPEN_MODE(flags)      \
+  mode_t mode = 0;                \
+  if (TakesMode(flags)) {         \
+    va_list rest;                 \
+    va_start(rest, flags);        \
+    mode = va_arg(rest, mode_t);  \
+    va_end(rest);                 \
+  }                               \
+  if (Changes(flags)) Step()
+
 extern "C" {
 
 int open(const char* path, int flags, ...) {
   VRK_NEXT(open);
-  mode_t mode = 0;
-  if (TakesMode(flags)) {
-    va_list rest;
-    va_start(rest, flags);
-    mode = va_arg(rest, mode_t);
-    va_end(rest);
-  }
-  if (Changes(flags)) Step();
+  VRK_OPEN_MODE(flags);
   return next(path, flags, mode);
 }
 
 int open64(const char* path, int flags, ...) {
   VRK_NEXT(open64);
-  mode_t mode = 0;
-  if (TakesMode(flags)) {
-    va_list rest;
-    va_start(rest, flags);
-    mode = va_arg(rest, mode_t);
-    va_end(rest);
-  }
-  if (Changes(flags)) Step();
+  VRK_OPEN_MODE(flags);
   return next(path, flags, mode);
 }
 
 int openat(int folder, const char* path, int flags, ...) {
   VRK_NEXT(openat);
-  mode_t mode = 0;
-  if (TakesMode(flags)) {
-    va_list rest;
-    va_start(rest, flags);
-    mode = va_arg(rest, mode_t);
-    va_end(rest);
-  }
-  if (Changes(flags)) Step();
+  VRK_OPEN_MODE(flags);
   return next(folder, path, flags, mode);
 }
 
 int openat64(int folder, const char* path, int flags, ...) {
   VRK_NEXT(openat64);
-  mode_t mode = 0;
-  if (TakesMode(flags)) {
-    va_list rest;
-    va_start(rest, flags);
-    mode = va_arg(rest, mode_t);
-    va_end(rest);
-  }
-  if (Changes(flags)) Step();
+  VRK_OPEN_MODE(flags);
   return next(folder, path, flags, mode);
 }
 
