@@ -171,6 +171,8 @@ class TPowersock : public TComponent {
   std::uint16_t OpenSocket(int protocol);
   // After a close: the fresh socket that the component always holds, unless it is going away.
   void Reopen();
+  // After a connect that did not succeed: a fresh socket for the next one.
+  void ReplaceFailedSocket();
   void ReleaseWinsockShare() noexcept;
   void RaiseAbort(const char* message);
   // One transfer step's pump: with nothing received or sent, first waits for a message.

@@ -86,8 +86,13 @@ void TPowersock::Connect() {
   if (SocketHandle == kNoSocket) Reopen();
   if (connect(SocketHandle, reinterpret_cast<const sockaddr*>(&RemoteAddress),
               sizeof RemoteAddress) == SOCKET_ERROR) {
-    Text ignored;
-    CheckSocketError(WSAEWOULDBLOCK, ignored);
+    try {
+      Text ignored;
+      CheckSocketError(WSAEWOULDBLOCK, ignored);
+    } catch (...) {
+      ReplaceFailedSocket();
+      throw;
+    }
   }
   TimerOn();
   {
@@ -99,6 +104,7 @@ void TPowersock::Connect() {
     }
   }
   if (!TimedOut && !CancelRequested && LastEventOk) return;
+  ReplaceFailedSocket();
   OnConnectionFailed(this);
   if (TimedOut) throw ESockError("Connection Timed out");
   if (CancelRequested) throw ESockError("Connection Canceled");
@@ -135,6 +141,23 @@ void TPowersock::RequestCloseSocket() {
 
 void TPowersock::Reopen() {
   if (!ClosingForGood) SocketHandle = OpenSocket(IPPROTO_IP);
+}
+
+// A socket whose connect failed, timed out or was canceled is not connected again: Winsock
+// may refuse it (Wine says WSAECONNABORTED), and a pending attempt says WSAEALREADY. It goes
+// without a disconnect, for it was never connected.
+void TPowersock::ReplaceFailedSocket() {
+  Connected = false;
+  if (SocketHandle == kNoSocket) return;
+  const SOCKET failed = SocketHandle;
+  closesocket(failed);
+  SocketHandle = kNoSocket;
+  DiscardQueuedEvents(failed);
+  try {
+    Reopen();
+  } catch (const std::bad_alloc&) {
+    // The failure of the connect is the one to report; the next Connect opens the socket.
+  }
 }
 
 // Events posted for a socket before it was closed stay queued, and Winsock hands the
