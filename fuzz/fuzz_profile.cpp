@@ -1,5 +1,6 @@
 // A settings file of any bytes: parsing never crashes, an unedited file is written back
-// byte for byte, and an edit keeps the edited value readable.
+// byte for byte (a UTF-16 one too, held as UTF-8 meanwhile), and an edit keeps the edited
+// value readable.
 #include <cstdint>
 #include <cstdlib>
 #include <string>

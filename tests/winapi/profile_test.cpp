@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -191,8 +192,49 @@ TEST_F(ProfileTest, RefusesReadOnlyFolderAndLeavesNothingBehind) {
             1);
 }
 
+// A file in UTF-16 with its byte order mark, as "Unicode" editors save it.
+std::string Utf16(std::u16string_view text, bool bigEndian = false) {
+  std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+  for (char16_t unit : text) {
+    const char high = static_cast<char>(unit >> 8);
+    const char low = static_cast<char>(unit & 0xFF);
+    bytes += bigEndian ? high : low;
+    bytes += bigEndian ? low : high;
+  }
+  return bytes;
+}
+
+// Names and values come and go in the ANSI code page, which the literals here are in: 1250 in
+// the Windows build, UTF-8 in ours. The file stays UTF-16, in its own byte order.
+TEST_F(ProfileTest, Utf16FileIsReadAndWrittenInUtf16) {
+  folder_.Put("vrk.ini", Utf16(u"[Main]\r\nIP=pr\u00F3xy \u0159\r\nPort=1\r\n"));
+  EXPECT_EQ(Read("Main", "IP"), "próxy ř");
+  EXPECT_EQ(Read("Main", nullptr, "", 64), std::string("IP\0Port\0", 8));
+  ASSERT_TRUE(Write("Main", "Port", "3128"));
+  ASSERT_TRUE(Write("Main", "Jméno", "žluť"));
+  Write(nullptr, nullptr, nullptr);
+  EXPECT_EQ(folder_.Get("vrk.ini"), Utf16(u"[Main]\r\nIP=pr\u00F3xy \u0159\r\nPort=3128\r\n"
+                                          u"Jm\u00E9no=\u017Elu\u0165\r\n"));
+  EXPECT_EQ(Read("Main", "Jméno"), "žluť");
+
+  folder_.Put("vrk.ini", Utf16(u"[Main]\r\nIP=a\r\n", true));
+  EXPECT_EQ(Read("Main", "IP"), "a");
+  ASSERT_TRUE(Write("Main", "IP", "b"));
+  Write(nullptr, nullptr, nullptr);
+  EXPECT_EQ(folder_.Get("vrk.ini"), Utf16(u"[Main]\r\nIP=b\r\n", true));
+}
+
 #ifndef _WIN32
 // The Windows platform lays out the files it rewrites in its own way; ours keeps them.
+
+TEST_F(ProfileTest, Utf16EditKeepsEveryOtherUnitAndAnOddLastByte) {
+  // A lone surrogate, which reads as U+FFFD, and a stray byte at the end.
+  const std::string original = Utf16(u"[Main]\r\nA=x\xD800y\r\nB=1\r\n") + "Z";
+  folder_.Put("vrk.ini", original);
+  EXPECT_EQ(Read("Main", "A"), "x\xEF\xBF\xBDy");
+  ASSERT_TRUE(Write("Main", "B", "2\xFF"));
+  EXPECT_EQ(folder_.Get("vrk.ini"), Utf16(u"[Main]\r\nA=x\xD800y\r\nB=2\uFFFD\r\n") + "Z");
+}
 
 TEST_F(ProfileTest, FileIsReadAgainOnlyWhenItChanged) {
   folder_.Put("vrk.ini", "[Main]\r\nIP=aaa\r\n");

@@ -95,8 +95,8 @@ BOOL Change(LPCSTR section, LPCSTR fileName, Edit edit) {
   }
   ProfileDocument document = current ? *current : ProfileDocument();
   edit(document);
-  const std::string_view before = current ? current->Serialize() : std::string_view();
-  if (document.Serialize() == before) return TRUE;
+  const std::string_view before = current ? current->Text() : std::string_view();
+  if (document.Text() == before) return TRUE;
   const bool replaced = vrk_posix::ReplaceWholeFile(path, document.Serialize());
   Profiles().Forget(path);
   return replaced ? TRUE : FALSE;
@@ -119,7 +119,8 @@ DWORD GetPrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR defaultValue, 
   }
   if (header) {
     if (const std::optional<std::size_t> entry = document.FindKey(*header, key)) {
-      return CopyText(vrk_posix::Unquoted(document.Lines()[*entry].value), buffer, size);
+      const std::string value = document.Readable(document.Lines()[*entry].value);
+      return CopyText(vrk_posix::Unquoted(value), buffer, size);
     }
   }
   return CopyText(WithoutTrailingBlanks(defaultValue), buffer, size);

@@ -16,6 +16,9 @@ constexpr char Folded(char c) noexcept { return vrk::ascii::Upper(c); }
 
 // Editors that save UTF-8 put a byte order mark in front of the first section header.
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+// Those of UTF-16 files, which Windows reads and writes as such.
+constexpr std::string_view kLittleEndianMark = "\xFF\xFE";
+constexpr std::string_view kBigEndianMark = "\xFE\xFF";
 
 // A header or an entry; nothing for comments, blank lines and anything else.
 std::optional<ProfileLine> Classify(std::string_view text, bool first) {
@@ -76,10 +79,36 @@ ProfileLine ProfileLines::operator[](std::size_t index) const { return document_
 
 ProfileDocument ProfileDocument::Parse(std::string&& bytes) {
   ProfileDocument document;
-  document.bytes_ = std::move(bytes);
+  if (bytes.starts_with(kLittleEndianMark)) {
+    document.utf16_ = ByteOrder::kLittleEndian;
+  } else if (bytes.starts_with(kBigEndianMark)) {
+    document.utf16_ = ByteOrder::kBigEndian;
+  }
+  if (document.utf16_) {
+    std::string_view units = std::string_view(bytes).substr(kLittleEndianMark.size());
+    if (units.size() % 2 != 0) {
+      document.oddByte_ = units.back();
+      units.remove_suffix(1);
+    }
+    document.bytes_ = Utf8FromUtf16(units, *document.utf16_);
+  } else {
+    document.bytes_ = std::move(bytes);
+  }
   const std::string_view lineEnd = document.Index();
   if (!lineEnd.empty()) document.lineEnd_ = lineEnd;
   return document;
+}
+
+std::string ProfileDocument::Serialize() const {
+  if (!utf16_) return bytes_;
+  std::string bytes(*utf16_ == ByteOrder::kLittleEndian ? kLittleEndianMark : kBigEndianMark);
+  bytes += Utf16FromUtf8(bytes_, *utf16_);
+  bytes += oddByte_;
+  return bytes;
+}
+
+std::string ProfileDocument::Readable(std::string_view text) const {
+  return utf16_ ? WithoutLoneSurrogates(text) : std::string(text);
 }
 
 std::string_view ProfileDocument::Index() {
@@ -156,7 +185,7 @@ std::vector<std::string> ProfileDocument::SectionNames() const {
   std::vector<std::string> names;
   std::set<std::string> seen;
   for (std::size_t i = 0; i < marks_.size(); ++i) {
-    if (marks_[i].section) AddOnce(names, seen, LineAt(i).name);
+    if (marks_[i].section) AddOnce(names, seen, Readable(LineAt(i).name));
   }
   return names;
 }
@@ -165,7 +194,7 @@ std::vector<std::string> ProfileDocument::KeyNames(std::size_t header) const {
   std::vector<std::string> names;
   std::set<std::string> seen;
   const std::size_t end = SectionEnd(header);
-  for (std::size_t i = header + 1; i < end; ++i) AddOnce(names, seen, LineAt(i).name);
+  for (std::size_t i = header + 1; i < end; ++i) AddOnce(names, seen, Readable(LineAt(i).name));
   return names;
 }
 
@@ -189,6 +218,14 @@ void ProfileDocument::Erase(const std::vector<std::pair<std::size_t, std::size_t
 
 void ProfileDocument::SetValue(std::string_view section, std::string_view key,
                                std::string_view value) {
+  if (utf16_) {
+    Put(ValidUtf8(section), ValidUtf8(key), ValidUtf8(value));
+  } else {
+    Put(section, key, value);
+  }
+}
+
+void ProfileDocument::Put(std::string_view section, std::string_view key, std::string_view value) {
   const std::optional<std::size_t> header = FindSection(section);
   std::string added;
   if (!header) {

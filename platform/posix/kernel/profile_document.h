@@ -13,6 +13,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/posix/kernel/utf16_text.h"
+
 namespace vrk_posix {
 
 // A section header or an entry, as views into its document's bytes.
@@ -35,11 +37,19 @@ class ProfileLines {
   const ProfileDocument& document_;
 };
 
+// A file that begins with a UTF-16 byte order mark (either order) is held as its text in
+// UTF-8, the ANSI code page here, and written back in UTF-16 in the same order.
 class ProfileDocument {
  public:
   static ProfileDocument Parse(std::string&& bytes);
   static ProfileDocument Parse(std::string_view bytes) { return Parse(std::string(bytes)); }
-  const std::string& Serialize() const noexcept { return bytes_; }
+  // The file's bytes; those of an unedited file as they were read.
+  std::string Serialize() const;
+  // What the lines are read from: the file's bytes, or the text of a UTF-16 file.
+  const std::string& Text() const noexcept { return bytes_; }
+  // A name or value of the document as a caller reads it: one of a UTF-16 file has each of
+  // its lone surrogates, which UTF-8 cannot carry, as U+FFFD.
+  std::string Readable(std::string_view text) const;
 
   // The line end the file uses (its first one); CRLF for a file that has none.
   std::string_view LineEnd() const noexcept { return lineEnd_; }
@@ -53,7 +63,8 @@ class ProfileDocument {
   std::vector<std::string> SectionNames() const;
   std::vector<std::string> KeyNames(std::size_t header) const;
 
-  // Edits; each leaves the lines it does not concern untouched.
+  // Edits; each leaves the lines it does not concern untouched. What goes into a UTF-16 file
+  // is UTF-8 made valid, each malformed sequence becoming U+FFFD, as Windows converts it.
   void SetValue(std::string_view section, std::string_view key, std::string_view value);
   void DeleteKey(std::string_view section, std::string_view key);
   void DeleteSection(std::string_view section);
@@ -86,8 +97,11 @@ class ProfileDocument {
   // result anew.
   void Splice(std::size_t from, std::size_t to, std::string_view with);
   void Erase(const std::vector<std::pair<std::size_t, std::size_t>>& ranges);
+  void Put(std::string_view section, std::string_view key, std::string_view value);
 
-  std::string bytes_;
+  std::string bytes_;  // the file's bytes, or the text of a UTF-16 file in UTF-8
+  std::optional<ByteOrder> utf16_;
+  std::string oddByte_;  // the last byte of a UTF-16 file of an odd length, kept as it was
   std::deque<Mark> marks_;  // grows without copying: a large file needs no second array
   std::string_view lineEnd_ = "\r\n";
 };
