@@ -14,7 +14,9 @@
 #include "tests/alloc/allocation_sweep.h"
 #include "tests/e2e/vrk_runner.h"
 #include "tests/support/child_process.h"
+#include "tests/support/own_x_display.h"
 #include "tests/support/scratch_folder.h"
+#include "tests/support/x_clipboard.h"
 #include "tools/scripted_server/scripted_server.h"
 
 namespace vrk_test {
@@ -32,39 +34,6 @@ std::string LargeText() {
   return bytes;
 }
 
-// A display of the test's own: the clipboard scenario writes the clipboard hundreds of times,
-// and must not meet another test's clipboard on the shared display.
-class OwnDisplay {
- public:
-  OwnDisplay() {
-    ChildOptions server;
-    // Xvfb picks a free display and tells its number once it takes connections.
-    server.arguments = {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"};
-    server.output = Stream::kPipe;
-    server.error = Stream::kNull;
-    server_ = std::make_unique<ChildProcess>("/usr/bin/Xvfb", server);
-    const std::string number = server_->ReadLine();
-    if (!number.empty()) name_ = ":" + number;
-  }
-  // Empty when the display did not start.
-  const std::string& Name() const { return name_; }
-
- private:
-  std::unique_ptr<ChildProcess> server_;
-  std::string name_;
-};
-
-// What a shell command prints.
-std::string Output(const std::string& command) {
-  std::string text;
-  FILE* reader = popen(command.c_str(), "r");
-  if (reader == nullptr) return text;
-  char buffer[4096];
-  std::size_t count;
-  while ((count = std::fread(buffer, 1, sizeof buffer, reader)) > 0) text.append(buffer, count);
-  pclose(reader);
-  return text;
-}
 
 class AllocationTorture : public ::testing::Test {
  protected:
@@ -124,7 +93,7 @@ TEST_F(AllocationTorture, TextOntoTheClipboard) {
   if (std::system("test -x /usr/bin/Xvfb && command -v xclip >/dev/null 2>&1") != 0) {
     GTEST_SKIP() << "needs Xvfb and xclip (scripts/install-deps.sh installs both)";
   }
-  OwnDisplay display;
+  OwnXDisplay display;
   ASSERT_FALSE(display.Name().empty()) << "Xvfb did not start";
   const std::string marker = "before the run";
   const std::string xclip = "DISPLAY=" + display.Name() + " timeout 10 xclip -selection clipboard ";
@@ -136,7 +105,7 @@ TEST_F(AllocationTorture, TextOntoTheClipboard) {
     std::system(("printf '" + marker + "' | " + xclip + "-i >/dev/null 2>&1").c_str());
   };
   scenario.delivered = [&](bool normal) -> std::string {
-    const std::string held = Output(xclip + "-o 2>/dev/null");
+    const std::string held = CommandOutput(xclip + "-o 2>/dev/null");
     if (held == kText || (!normal && held == marker)) return "";
     return "the clipboard holds \"" + held.substr(0, 80) + "\"";
   };

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tests/support/own_x_display.h"
 #include "tools/scripted_server/scripted_server.h"
 #include "vrk_runner.h"
 
@@ -42,32 +43,6 @@ class CpuLoad {
   std::vector<std::thread> threads_;
 };
 
-// A virtual display of the test's own: these runs change the clipboard hundreds of times,
-// which on the shared display would be under other tests reading theirs.
-class PrivateDisplay {
- public:
-  PrivateDisplay() {
-    ChildOptions server =
-        Arguments({"-displayfd", "1", "-screen", "0", "320x200x24", "-nolisten", "tcp"});
-    server.input = Stream::kNull;
-    server.output = Stream::kPipe;
-    server.error = Stream::kNull;
-    try {
-      server_ = std::make_unique<ChildProcess>("Xvfb", server);
-    } catch (const std::runtime_error&) {
-      return;
-    }
-    const std::string number = server_->ReadLine();
-    if (!number.empty()) variable_ = "DISPLAY=:" + number;
-  }
-  // "DISPLAY=:N", or empty when there is none.
-  const std::string& Variable() const { return variable_; }
-
- private:
-  std::unique_ptr<ChildProcess> server_;
-  std::string variable_;
-};
-
 // The clipboard as a batch file reads it the moment the tool has ended: xclip started at once,
 // without a shell in between.
 std::string ClipboardNow(const std::string& display) {
@@ -84,8 +59,9 @@ std::string ClipboardNow(const std::string& display) {
 }
 
 TEST(ClipboardRace, TheTextIsThereWhenTheToolEnds) {
-  PrivateDisplay display;
-  if (display.Variable().empty() || std::system("command -v xclip >/dev/null 2>&1") != 0) {
+  OwnXDisplay own;
+  const std::string display = own.Name().empty() ? "" : "DISPLAY=" + own.Name();
+  if (display.empty() || std::system("command -v xclip >/dev/null 2>&1") != 0) {
     GTEST_SKIP() << "needs Xvfb and xclip (scripts/install-deps.sh)";
   }
   // Every run copies a text of its own, so a clipboard read too early shows the one before.
@@ -99,9 +75,9 @@ TEST(ClipboardRace, TheTextIsThereWhenTheToolEnds) {
   std::vector<std::string> stale;
   for (; runs < 300 && std::chrono::steady_clock::now() < deadline; ++runs) {
     const std::string target = "/" + std::to_string(runs);
-    RunResult run = folder.Run({server.Url(target), "x"}, "", {display.Variable()});
+    RunResult run = folder.Run({server.Url(target), "x"}, "", {display});
     ASSERT_EQ(run.out + run.err, "") << "run " << runs;
-    const std::string held = ClipboardNow(display.Variable());
+    const std::string held = ClipboardNow(display);
     if (held != "text " + target) stale.push_back("run " + std::to_string(runs) + ": " + held);
   }
   EXPECT_EQ(stale, std::vector<std::string>{}) << "of " << runs << " runs";

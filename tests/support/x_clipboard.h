@@ -16,11 +16,9 @@ inline bool XClipboardReachable() {
          std::system("command -v xclip >/dev/null 2>&1") == 0;
 }
 
-// The clipboard's text; what came when xclip does not end within `seconds`.
-inline std::string XClipboardText(int seconds = 10) {
+// What a shell command prints.
+inline std::string CommandOutput(const std::string& command) {
   std::string text;
-  const std::string command =
-      "timeout " + std::to_string(seconds) + " xclip -o -selection clipboard 2>/dev/null";
   FILE* reader = popen(command.c_str(), "r");
   if (reader == nullptr) return text;
   char buffer[4096];
@@ -28,6 +26,12 @@ inline std::string XClipboardText(int seconds = 10) {
   while ((count = std::fread(buffer, 1, sizeof buffer, reader)) > 0) text.append(buffer, count);
   pclose(reader);
   return text;
+}
+
+// The clipboard's text; what came when xclip does not end within `seconds`.
+inline std::string XClipboardText(int seconds = 10) {
+  return CommandOutput("timeout " + std::to_string(seconds) +
+                       " xclip -o -selection clipboard 2>/dev/null");
 }
 
 // Puts the text on the clipboard with xclip and waits until the clipboard shows it: xclip
