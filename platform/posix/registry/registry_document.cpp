@@ -2,33 +2,10 @@
 #include <cstdint>
 
 #include "base/ascii.h"
+#include "platform/posix/kernel/utf16_text.h"
 #include "platform/posix/registry/registry_file.h"
 
 namespace vrk_posix {
-
-namespace {
-
-void AppendUtf8(std::string& out, std::uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
-constexpr std::uint32_t kReplacementCharacter = 0xFFFD;
-
-}  // namespace
 
 std::string FoldedName(std::string_view name) {
   std::string folded(name);
@@ -86,26 +63,8 @@ std::string DwordData(DWORD value) {
 }
 
 std::string Utf8FromUtf16(std::string_view littleEndian) {
-  std::string out;
-  out.reserve(littleEndian.size());
-  const std::size_t units = littleEndian.size() / 2;
-  auto unitAt = [&](std::size_t i) {
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(littleEndian[2 * i])) |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(littleEndian[2 * i + 1])) << 8;
-  };
-  for (std::size_t i = 0; i < units; ++i) {
-    const std::uint32_t unit = unitAt(i);
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units) {
-      const std::uint32_t low = unitAt(i + 1);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        AppendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-        ++i;
-        continue;
-      }
-    }
-    AppendUtf8(out, unit >= 0xD800 && unit <= 0xDFFF ? kReplacementCharacter : unit);
-  }
-  return out;
+  // A value is read as text, so a lone surrogate reads as U+FFFD.
+  return WithoutLoneSurrogates(Utf8FromUtf16(littleEndian, ByteOrder::kLittleEndian));
 }
 
 }  // namespace vrk_posix
