@@ -28,6 +28,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "tools/shim_count.h"
+
 extern "C" {
 // The C library's own allocator, which the interposed calls hand on to.
 void* __libc_malloc(std::size_t size);
@@ -88,18 +90,7 @@ __attribute__((constructor)) void Load() {
 __attribute__((destructor)) void Unload() {
   counting.store(false);
   if (countPath[0] == 0) return;
-  char digits[24];
-  std::size_t at = sizeof digits;
-  unsigned long value = made.load();
-  digits[--at] = '\n';
-  do {
-    digits[--at] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  const int fd = open(countPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return;
-  [[maybe_unused]] ssize_t written = write(fd, digits + at, sizeof digits - at);
-  close(fd);
+  WriteShimCount(countPath, made.load());
 }
 
 using MainFunction = int (*)(int, char**, char**);

@@ -22,6 +22,8 @@
 #include <atomic>
 #include <cstddef>
 
+#include "tools/shim_count.h"
+
 namespace {
 
 std::atomic<unsigned long> steps{0};
@@ -67,22 +69,6 @@ void* NextAddress(std::atomic<void*>& slot, const char* name) {
   return found;
 }
 
-// Plain system calls: the shim's own file must not count as a step of the run.
-void WriteCount() {
-  char digits[24];
-  std::size_t at = sizeof digits;
-  unsigned long value = steps.load();
-  digits[--at] = '\n';
-  do {
-    digits[--at] = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0);
-  const long fd =
-      ::syscall(SYS_openat, AT_FDCWD, countPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return;
-  ::syscall(SYS_write, fd, digits + at, sizeof digits - at);
-  ::syscall(SYS_close, fd);
-}
 
 __attribute__((constructor)) void Load() {
   killAt = Number(getenv("VRK_KILL_AT"));
@@ -95,7 +81,7 @@ __attribute__((constructor)) void Load() {
 }
 
 __attribute__((destructor)) void Unload() {
-  if (killAt == 0 && countPath[0] != 0) WriteCount();
+  if (killAt == 0 && countPath[0] != 0) WriteShimCount(countPath, steps.load());
 }
 
 }  // namespace
