@@ -67,18 +67,21 @@ class AllocationTorture : public ::testing::Test {
 
   std::string Url(const std::string& path) const { return server_.Url(path); }
 
+  // The short text fetched from `path` over an out.txt that becomes out.old.
+  Scenario TextOverAFile(const std::string& path) const {
+    Scenario scenario;
+    scenario.arguments = {Url(path), "W", "out.txt"};
+    scenario.environment = kNoProxy;
+    scenario.before = {{"out.txt", "previous"}};
+    scenario.after = {{"out.txt", kText}, {"out.old", "previous"}};
+    return scenario;
+  }
+
   std::atomic<std::uint16_t> port_{0};
   ScriptedServer server_;
 };
 
-TEST_F(AllocationTorture, TextToAFile) {
-  Scenario scenario;
-  scenario.arguments = {Url("/text"), "W", "out.txt"};
-  scenario.environment = kNoProxy;
-  scenario.before = {{"out.txt", "previous"}};
-  scenario.after = {{"out.txt", kText}, {"out.old", "previous"}};
-  Torture("text to a file", scenario, 1);
-}
+TEST_F(AllocationTorture, TextToAFile) { Torture("text to a file", TextOverAFile("/text"), 1); }
 
 TEST_F(AllocationTorture, LargeTextGatheredBesideItsFile) {
   Scenario scenario;
@@ -139,12 +142,7 @@ TEST_F(AllocationTorture, ProxyCommand) {
 }
 
 TEST_F(AllocationTorture, RedirectionsThroughANameLookup) {
-  Scenario scenario;
-  scenario.arguments = {Url("/chain"), "W", "out.txt"};
-  scenario.environment = kNoProxy;
-  scenario.before = {{"out.txt", "previous"}};
-  scenario.after = {{"out.txt", kText}, {"out.old", "previous"}};
-  Torture("redirections", scenario, 1);
+  Torture("redirections", TextOverAFile("/chain"), 1);
 }
 
 }  // namespace

@@ -125,34 +125,36 @@ std::string Utf16FromUtf8(std::string_view text, ByteOrder order) {
   return bytes;
 }
 
-std::string ValidUtf8(std::string_view text) {
-  std::string valid;
-  valid.reserve(text.size());
+namespace {
+
+// The text with every sequence `replaced` picks (from those DecodeUtf8 reads with
+// `surrogates`) turned into U+FFFD, the rest kept as it is.
+template <typename Picks>
+std::string WithReplacements(std::string_view text, bool surrogates, Picks replaced) {
+  std::string out;
+  out.reserve(text.size());
   for (std::size_t at = 0; at < text.size();) {
-    const Decoded decoded = DecodeUtf8(text, at, false);
-    if (!decoded.wellFormed) {
-      AppendUtf8(valid, kReplacement);
+    const Decoded decoded = DecodeUtf8(text, at, surrogates);
+    if (replaced(decoded)) {
+      AppendUtf8(out, kReplacement);
     } else {
-      valid.append(text, at, decoded.length);
+      out.append(text, at, decoded.length);
     }
     at += decoded.length;
   }
-  return valid;
+  return out;
+}
+
+}  // namespace
+
+std::string ValidUtf8(std::string_view text) {
+  return WithReplacements(text, false, [](const Decoded& decoded) { return !decoded.wellFormed; });
 }
 
 std::string WithoutLoneSurrogates(std::string_view text) {
-  std::string readable;
-  readable.reserve(text.size());
-  for (std::size_t at = 0; at < text.size();) {
-    const Decoded decoded = DecodeUtf8(text, at, true);
-    if (decoded.wellFormed && IsSurrogate(decoded.code)) {
-      AppendUtf8(readable, kReplacement);
-    } else {
-      readable.append(text, at, decoded.length);
-    }
-    at += decoded.length;
-  }
-  return readable;
+  return WithReplacements(text, true, [](const Decoded& decoded) {
+    return decoded.wellFormed && IsSurrogate(decoded.code);
+  });
 }
 
 }  // namespace vrk_posix
