@@ -62,12 +62,16 @@ void Text::ForgetStorage(TextStorage& storage) noexcept {
     block->capacity = 0;
   }
   storage.zeroFree = 0;
+  storage.zeroFollows = false;
 }
 
 Text Text::Left(std::size_t length) const {
   if (length >= Length()) return *this;
   if (length == 0) return Text();
-  if (!Storage() || c_str()[length] != 0) return Text(c_str(), length);
+  if (!Storage()) return Text(c_str(), length);
+  // A cut at the storage's known first zero shares it without bringing the bytes in.
+  const bool zeroKnown = Storage()->zeroFollows && Storage()->zeroFree == length;
+  if (!zeroKnown && c_str()[length] != 0) return Text(c_str(), length);
   Block* block = static_cast<Block*>(std::malloc(sizeof(Block)));
   if (block == nullptr) throw std::bad_alloc();
   *block = *block_;
@@ -85,10 +89,11 @@ Text Text::Left(std::size_t length) const {
   return text;
 }
 
-std::size_t Text::LengthBeforeZero() const noexcept {
+std::size_t Text::LengthBeforeZero() const {
   const std::size_t length = Length();
   std::size_t known = Storage() ? Storage()->zeroFree : 0;
-  if (known > length) known = length;
+  if (known >= length) return length;
+  if (Storage() != nullptr && Storage()->zeroFollows) return known;
   const void* zero = std::memchr(c_str() + known, 0, length - known);
   return zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - c_str()) : length;
 }
@@ -151,11 +156,18 @@ void Text::Release() noexcept {
 
 void Text::Clear() noexcept { Release(); }
 
-const char* Text::c_str() const noexcept { return block_ ? block_->bytes() : kEmptyBytes; }
+const char* Text::c_str() const {
+  if (!block_) return kEmptyBytes;
+  if (block_->data == nullptr) {
+    const char* bytes = block_->storage->Map();
+    for (void* view : block_->storage->views_) static_cast<Block*>(view)->data = const_cast<char*>(bytes);
+  }
+  return block_->data;
+}
 
 char Text::operator[](long position) const {
   if (position < 1 || static_cast<std::size_t>(position) > Length()) throw ERangeError();
-  return block_->bytes()[position - 1];
+  return c_str()[position - 1];
 }
 
 void Text::SetAt(long position, char value) {
@@ -180,8 +192,9 @@ void Text::MakeUnique(std::size_t capacity) {
     return;
   }
   std::size_t length = Length();
+  const char* bytes = c_str();
   Block* fresh = Allocate(capacity < length ? length : capacity);
-  if (length) std::memcpy(fresh->bytes(), block_->bytes(), length);
+  if (length) std::memcpy(fresh->bytes(), bytes, length);
   fresh->length = length;
   fresh->bytes()[length] = 0;
   Release();
@@ -254,7 +267,7 @@ Text Text::Sub(long start, long count) const {
   return Text(c_str() + start - 1, static_cast<std::size_t>(count));
 }
 
-std::size_t Text::Pos(std::string_view needle) const noexcept {
+std::size_t Text::Pos(std::string_view needle) const {
   if (needle.empty()) return 0;
   std::size_t found = View().find(needle);
   return found == std::string_view::npos ? 0 : found + 1;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <initializer_list>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,12 +17,18 @@ class Text;
 
 // Bytes a text reads from outside its own memory, such as a file mapped into memory.
 // Their keeper writes them; a text never does: it copies them into memory of its own
-// before any change.
+// before any change. They need not be in memory until somebody reads them: a text that is
+// only counted, cut at a known zero or handed on whole never maps them.
 class TextStorage {
  public:
   virtual ~TextStorage() = default;
+  // The bytes in use and a zero byte after them, brought into memory for a text whose keeper
+  // left them out (see StorageChanged); std::bad_alloc when they cannot be.
+  virtual const char* Map() { throw std::bad_alloc(); }
   // Leading bytes known to hold no zero byte, so that nobody reads them again to find one.
   std::size_t zeroFree = 0;
+  // The byte right after those is known to be a zero.
+  bool zeroFollows = false;
 
  private:
   friend class Text;
@@ -48,9 +55,10 @@ class Text {
   char operator[](long position) const;
   void SetAt(long position, char value);
 
-  // Bytes, always followed by a zero byte that is not part of the text.
-  const char* c_str() const noexcept;
-  std::string_view View() const noexcept { return {c_str(), Length()}; }
+  // Bytes, always followed by a zero byte that is not part of the text. A text over outside
+  // storage may have to map them first, and raises std::bad_alloc when that fails.
+  const char* c_str() const;
+  std::string_view View() const { return {c_str(), Length()}; }
   std::string ToStdString() const { return std::string(View()); }
 
   // Makes the bytes this text's own and returns them for writing.
@@ -71,19 +79,20 @@ class Text {
   // end or a count below 1 gives the empty text, the count is cut at the end.
   Text Sub(long start, long count) const;
   // 1-based position of the first occurrence of needle, 0 when absent or empty.
-  std::size_t Pos(std::string_view needle) const noexcept;
+  std::size_t Pos(std::string_view needle) const;
 
   // Bytes before the first zero byte: the whole length when there is none.
-  std::size_t LengthBeforeZero() const noexcept;
+  std::size_t LengthBeforeZero() const;
 
   // A text over outside bytes: `length` of them in use, room for `capacity`, and the byte
-  // after the last one in use readable and zero.
+  // after the last one in use readable and zero; or null bytes, mapped when first read.
   static Text OverStorage(std::unique_ptr<TextStorage> storage, const char* bytes,
                           std::size_t length, std::size_t capacity);
   // The outside storage this text reads, or null.
   TextStorage* Storage() const noexcept { return block_ ? block_->storage : nullptr; }
   // For the keeper of the storage, after it wrote or moved the bytes: this text gets the new
-  // length, and every text over the storage reads from `bytes`.
+  // length, and every text over the storage reads from `bytes`; null leaves them to be
+  // mapped when first read.
   void StorageChanged(const char* bytes, std::size_t length, std::size_t capacity) noexcept;
   // For the keeper whose bytes go away: every text over them reads as empty from then on.
   static void ForgetStorage(TextStorage& storage) noexcept;
@@ -99,18 +108,18 @@ class Text {
     return block_ != nullptr && block_ == other.block_;
   }
 
-  friend bool operator==(const Text& a, const Text& b) noexcept { return a.View() == b.View(); }
-  friend bool operator==(const Text& a, const char* b) noexcept {
+  friend bool operator==(const Text& a, const Text& b) { return a.View() == b.View(); }
+  friend bool operator==(const Text& a, const char* b) {
     return a.View() == std::string_view(b ? b : "");
   }
-  friend bool operator<(const Text& a, const Text& b) noexcept { return a.View() < b.View(); }
+  friend bool operator<(const Text& a, const Text& b) { return a.View() < b.View(); }
 
  private:
   struct Block {
     std::size_t references;
     std::size_t length;
     std::size_t capacity;
-    char* data;               // right after this header, or in the storage
+    char* data;               // right after this header, or in the storage (null: not mapped)
     TextStorage* storage;     // null: the bytes are this block's own
     char* bytes() noexcept { return data; }
   };

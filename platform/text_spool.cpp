@@ -1,6 +1,7 @@
 #include "platform/text_spool.h"
 
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "base/ascii.h"
@@ -10,11 +11,25 @@ namespace vrk {
 
 namespace {
 
-// The bytes of a spooled text: a pending file bound for the text's file.
+// The bytes of a spooled text: a pending file bound for the text's file. They are mapped
+// only when read, which a text handed on to its file never is: a 32-bit process could not
+// map one of some gigabytes, and a view per piece would cost a mapping per piece.
 class SpoolStorage final : public TextStorage {
  public:
   SpoolStorage(std::unique_ptr<PendingFile> file, Text boundFor)
       : file(std::move(file)), boundFor(std::move(boundFor)) {}
+  const char* Map() override {
+    const char* bytes = file ? file->Bytes() : nullptr;
+    if (bytes == nullptr) throw std::bad_alloc();
+    return bytes;
+  }
+  // Keeps the first zero known as the pieces arrive, so that the cut there reads nothing.
+  void Added(const char* data, std::size_t length, std::size_t old) noexcept {
+    if (zeroFollows || zeroFree != old) return;
+    const void* zero = std::memchr(data, 0, length);
+    zeroFree = zero ? old + static_cast<std::size_t>(static_cast<const char*>(zero) - data) : old + length;
+    zeroFollows = zero != nullptr;
+  }
   std::unique_ptr<PendingFile> file;
   const Text boundFor;
 };
@@ -52,11 +67,9 @@ void TextSpool::StartFile() {
   }
   const std::size_t old = target_.Length();
   if (old > 0 && !file->Append(target_.c_str(), old)) throw EWriteError("Stream write error");
-  const char* bytes = file->Bytes();
-  if (bytes == nullptr) throw std::bad_alloc();
   auto storage = std::make_unique<SpoolStorage>(std::move(file), boundFor_);
-  storage->zeroFree = target_.LengthBeforeZero();
-  target_ = Text::OverStorage(std::move(storage), bytes, old, old);
+  storage->Added(target_.c_str(), old, 0);
+  target_ = Text::OverStorage(std::move(storage), nullptr, old, old);
   storage_ = target_.Storage();
 }
 
@@ -68,26 +81,23 @@ void TextSpool::Append(const char* data, std::size_t length) {
     memoryOnly_ = true;
   }
   const std::size_t old = target_.Length();
+  // A 32-bit build counts a text up to 4 GiB, on disk as in memory.
+  if (length > std::numeric_limits<std::size_t>::max() - old) throw std::bad_alloc();
   if (storage_ == nullptr && !memoryOnly_ && old + length > kMemoryLimit) StartFile();
   if (storage_ == nullptr) {
     AppendInMemory(data, length);
     return;
   }
   auto* spool = static_cast<SpoolStorage*>(storage_);
-  const char* bytes = spool->file->Append(data, length) ? spool->file->Bytes() : nullptr;
-  if (bytes == nullptr) {
+  if (!spool->file->Append(data, length)) {
     // What the file holds is no longer the text: nobody reads it again.
-    const bool refused = spool->file->Length() != old + length;
     Text::ForgetStorage(*spool);
     storage_ = nullptr;
     memoryOnly_ = true;
-    if (refused) throw EWriteError("Stream write error");
-    throw std::bad_alloc();
+    throw EWriteError("Stream write error");
   }
-  if (spool->zeroFree == old && std::memchr(data, 0, length) == nullptr) {
-    spool->zeroFree = old + length;
-  }
-  target_.StorageChanged(bytes, old + length, old + length);
+  spool->Added(data, length, old);
+  target_.StorageChanged(nullptr, old + length, old + length);
 }
 
 bool WaitsForItsFile(const Text& text, const Text& name) {

@@ -67,15 +67,6 @@ class WindowsPendingFile final : public PendingFile {
       done += piece;
     }
     length_ += length;
-    // A readable file keeps a zero byte after its bytes; the next write goes over it.
-    if (options_.readable) {
-      DWORD written = 0;
-      if (!WriteFile(file_, "", 1, &written, nullptr) || written != 1 ||
-          SetFilePointer(file_, -1, nullptr, FILE_CURRENT) == INVALID_SET_FILE_POINTER) {
-        spoiled_ = true;
-        return false;
-      }
-    }
     return true;
   }
 
@@ -84,13 +75,19 @@ class WindowsPendingFile final : public PendingFile {
 
   const char* Bytes() override {
     if (!options_.readable || file_ == INVALID_HANDLE_VALUE || spoiled_) return nullptr;
-    if (view_ != nullptr && viewed_ == length_ + 1) return view_;
+    if (length_ == 0) return "";
+    if (view_ != nullptr && viewed_ == length_) return view_;
     // A view covers the file as it was: a longer file needs a new one.
     Unmap();
+    // The file holds the bytes alone, so that a text that just fits the disk is taken. The
+    // zero after them is the rest of their last page, which a view fills with zeros; only
+    // bytes that end on a page's end need a zero written after them, which the next piece
+    // or the commit's cut removes again.
+    if (length_ % PageSize() == 0 && !WriteZeroAfter()) return nullptr;
     section_ = CreateFileMappingA(file_, nullptr, PAGE_READONLY, 0, 0, nullptr);
     if (section_ == nullptr) return nullptr;
     view_ = static_cast<const char*>(MapViewOfFile(section_, FILE_MAP_READ, 0, 0, 0));
-    viewed_ = view_ != nullptr ? length_ + 1 : 0;
+    viewed_ = view_ != nullptr ? length_ : 0;
     return view_;
   }
 
@@ -120,6 +117,24 @@ class WindowsPendingFile final : public PendingFile {
   }
 
  private:
+  static std::size_t PageSize() {
+    SYSTEM_INFO system{};
+    GetSystemInfo(&system);
+    return system.dwPageSize;
+  }
+
+  // At the end of the file, leaving the file pointer before it for the next piece. A disk
+  // too full for it leaves the bytes unmapped but the file as good as before.
+  bool WriteZeroAfter() {
+    DWORD written = 0;
+    if (!WriteFile(file_, "", 1, &written, nullptr) || written != 1) return false;
+    LARGE_INTEGER back{};
+    back.QuadPart = -1;
+    if (SetFilePointerEx(file_, back, nullptr, FILE_CURRENT)) return true;
+    spoiled_ = true;
+    return false;
+  }
+
   void Unmap() {
     if (view_ != nullptr) UnmapViewOfFile(view_);
     if (section_ != nullptr) CloseHandle(section_);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <new>
+
 #include "framework/exceptions.h"
 #include "tests/support/expect_throw.h"
 
@@ -204,6 +207,50 @@ TEST(TextGrowth, LargeTextKeepsEveryByteWhileItsBlockMoves) {
   }
   ASSERT_EQ(grown.Length(), expected.size());
   EXPECT_TRUE(grown.View() == expected);
+}
+
+// Outside bytes that count how often they are brought into memory, and can refuse to be.
+class CountedStorage final : public TextStorage {
+ public:
+  explicit CountedStorage(const char* bytes, int* maps) : bytes_(bytes), maps_(maps) {}
+  const char* Map() override {
+    ++*maps_;
+    if (bytes_ == nullptr) throw std::bad_alloc();
+    return bytes_;
+  }
+
+ private:
+  const char* bytes_;
+  int* maps_;
+};
+
+TEST(TextStorageTest, BytesAreMappedOnlyWhenRead) {
+  static const char kBytes[] = "abc\0def";
+  int maps = 0;
+  auto storage = std::make_unique<CountedStorage>(kBytes, &maps);
+  storage->zeroFree = 3;
+  storage->zeroFollows = true;
+  Text text = Text::OverStorage(std::move(storage), nullptr, 7, 7);
+
+  // Counting, copying and the cut at the known zero read nothing.
+  const Text copy = text;
+  EXPECT_EQ(text.LengthBeforeZero(), 3u);
+  const Text cut = text.Left(3);
+  EXPECT_EQ(cut.Storage(), text.Storage());
+  EXPECT_EQ(maps, 0);
+
+  // One read maps the bytes for every text over them.
+  EXPECT_EQ(cut.View(), "abc");
+  EXPECT_EQ(text.View(), std::string_view("abc\0def", 7));
+  EXPECT_EQ(maps, 1);
+
+  // Bytes that cannot be mapped are a failure of memory, and a change copies nothing.
+  int refused = 0;
+  Text unmappable = Text::OverStorage(std::make_unique<CountedStorage>(nullptr, &refused), nullptr, 5, 5);
+  EXPECT_THROW(unmappable.c_str(), std::bad_alloc);
+  EXPECT_THROW(unmappable.Append("x", 1), std::bad_alloc);
+  EXPECT_EQ(unmappable.Length(), 5u);
+  EXPECT_EQ(refused, 2);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "framework/exceptions.h"
@@ -135,6 +136,31 @@ TEST(TextSpool, WithoutAUsableFolderTheTextStaysInMemory) {
   EXPECT_EQ(small.Storage(), nullptr);
   EXPECT_TRUE(folder.Names().empty());
 }
+
+#ifdef _WIN32
+// More than a 32-bit process can map: the text is counted and handed to its file without
+// ever being brought into memory, and the file it waits in holds its bytes alone.
+TEST(TextSpool, ATextBeyondTheAddressSpaceReachesItsFile) {
+  ScratchFolder folder;
+  const std::string name = folder.Inside("out.txt");
+  const std::string piece = Pattern(1 << 20);
+  const std::size_t length = (std::size_t{2049} << 20) + 1;
+  Text text;
+  TextSpool spool(text, name.c_str());
+  for (std::size_t at = 0; at + piece.size() <= length; at += piece.size()) {
+    spool.Append(piece.data(), piece.size());
+  }
+  spool.Append("!", 1);
+  ASSERT_EQ(text.Length(), length);
+  EXPECT_EQ(text.LengthBeforeZero(), length);
+  ASSERT_EQ(folder.Names().size(), 1u);
+  EXPECT_EQ(std::filesystem::file_size(folder.Inside(*folder.Names().begin())), length);
+
+  std::unique_ptr<PendingFile> file = TakeSpooledFile(text, name.c_str());
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(file->Length(), length);
+}
+#endif
 
 #ifndef _WIN32
 // A size limit far above the text's first pieces: the file grows by what is written only,
