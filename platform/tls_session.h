@@ -1,0 +1,59 @@
+// The client side of a TLS session over a connected, non-blocking Windows Sockets socket: what
+// the socket component sends and receives when its transfer is secure. The session moves its
+// records with the socket calls of winapi.h (recv, send), so the socket's notifications are
+// consumed and re-armed exactly as a plain transfer's are, and the component waits for them
+// in the same way. Windows: Secure Channel through SSPI; Linux: OpenSSL 3, loaded at the first
+// session.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+#include "framework/text.h"
+#include "platform/winapi.h"
+
+namespace vrk {
+
+class TlsSession {
+ public:
+  // How far a step got.
+  enum class Step {
+    Done,        // the handshake is complete, or bytes moved
+    WouldBlock,  // nothing more until the socket is readable (or writable) again
+    Closed,      // the server ended the session properly (close_notify): the data is complete
+    Failed,      // see Failure(); the session is of no further use
+  };
+
+  // The message when the system has no TLS to offer (the Linux library missing).
+  static constexpr const char* kUnsupported = "HTTP Secure Socket is not supported";
+
+  // A session bound for `host` (a name or a dotted address: sent as SNI where it is a name,
+  // and checked against the certificate either way). Null when the system has no TLS.
+  static std::unique_ptr<TlsSession> Start(SOCKET socket, const Text& host);
+  virtual ~TlsSession() = default;
+  TlsSession(const TlsSession&) = delete;
+  TlsSession& operator=(const TlsSession&) = delete;
+
+  // Advances the handshake as far as the socket allows. Only TLS 1.2 and 1.3 are offered; the
+  // chain must lead to a root the system trusts, be valid now and name the host.
+  virtual Step Handshake() = 0;
+
+  // Up to `size` plain bytes into `buffer`; with `peek` they stay to be received again.
+  // Done with `received` > 0; Closed when the server ended the session; a TCP close or reset
+  // without close_notify is Failed (a cut transfer).
+  virtual Step Receive(char* buffer, std::size_t size, bool peek, std::size_t& received) = 0;
+  // Sends all of `data`, waiting out a full socket buffer within the call.
+  virtual Step Send(const char* data, std::size_t size) = 0;
+  // Plain bytes received from the socket and not yet taken: they need no notification.
+  virtual std::size_t Buffered() const noexcept = 0;
+  // Sends close_notify, best effort; the socket stays open for its owner to close.
+  virtual void Shutdown() noexcept = 0;
+
+  // After Failed: the cause in English words ("The server's certificate has expired", ...).
+  virtual Text Failure() const = 0;
+
+ protected:
+  TlsSession() = default;
+};
+
+}  // namespace vrk
