@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "framework/text.h"
+#include "platform/tls_failure.h"
 #include "platform/winapi.h"
 
 namespace vrk {
@@ -49,8 +50,8 @@ class TlsSession {
   // Sends close_notify, best effort; the socket stays open for its owner to close.
   virtual void Shutdown() noexcept = 0;
 
-  // After Failed: the cause in English words ("The server's certificate has expired", ...).
-  virtual Text Failure() const = 0;
+  // After Failed: why. Both builds name the same cause for the same case.
+  virtual TlsFailure Failure() const = 0;
 
  protected:
   TlsSession() = default;
