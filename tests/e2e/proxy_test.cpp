@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <utility>
 #include <string>
 #include <thread>
 #include <vector>
@@ -57,6 +60,25 @@ TEST_P(ProxyCommand, ProxyOnStoresHostAndPort) {
   std::string settings = Settings();
   std::erase(settings, '\r');
   EXPECT_EQ(settings, "[Main]\nProgram=Okno\nIP=10.0.0.1\nPort=3128\n");
+}
+
+// The settings file as it ships: Windows' profile service reads a comment holding "=" as a
+// key and rewrites it, so only the two keys may change.
+TEST_P(ProxyCommand, ShippedSettingsKeepTheirComments) {
+  std::ifstream shipped(VRK_SOURCE_DIR "/packaging/vrk.ini", std::ios::binary);
+  ASSERT_TRUE(shipped);
+  std::string expected((std::istreambuf_iterator<char>(shipped)), std::istreambuf_iterator<char>());
+  folder_.WriteSettings(expected);
+  Registry({Dword("ProxyEnable", 1), TextValue("ProxyServer", "10.0.0.1:3128")});
+  EXPECT_EQ(Run().err, "");
+  for (const auto& [key, value] : {std::pair{"\nIP=", "10.0.0.1"}, std::pair{"\nPort=", "3128"}}) {
+    const std::size_t at = expected.find(key) + std::string(key).size();
+    expected.replace(at, expected.find_first_of("\r\n", at) - at, value);
+  }
+  std::string settings = Settings();
+  std::erase(settings, '\r');
+  std::erase(expected, '\r');
+  EXPECT_EQ(settings, expected);
 }
 
 TEST_P(ProxyCommand, PortTextIsShownAsFoundAndStoredAsANumber) {
