@@ -6,6 +6,7 @@
 
 #include "base/ascii.h"
 #include "framework/exceptions.h"
+#include "platform/winapi.h"
 
 namespace vrk {
 
@@ -61,15 +62,36 @@ bool SameTextIgnoreCase(const Text& a, const Text& b) noexcept {
   return ascii::EqualIgnoringCase(a.View(), b.View());
 }
 
+namespace {
+
+// The bytes of the character at the start of `text`: one byte, or in UTF-8 a lead byte and
+// the continuation bytes after it.
+std::size_t CharacterLength(std::string_view text, bool utf8) noexcept {
+  std::size_t length = 1;
+  if (utf8) {
+    while (length < text.size() && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) ++length;
+  }
+  return length;
+}
+
+}  // namespace
+
 bool SameTextBounded(const Text& a, const Text& b, std::size_t positions) noexcept {
   std::string_view x = a.View();
   std::string_view y = b.View();
+  // A position is a character: a byte in a code page of one byte a letter, as on Windows.
+  const bool utf8 = GetACP() == CP_UTF8;
   for (std::size_t i = 0; i < positions; ++i) {
-    bool xEnded = i >= x.size();
-    bool yEnded = i >= y.size();
     // The end is a position of its own: it matches only the other text's end.
-    if (xEnded || yEnded) return xEnded == yEnded;
-    if (ascii::Upper(x[i]) != ascii::Upper(y[i])) return false;
+    if (x.empty() || y.empty()) return x.empty() == y.empty();
+    const std::size_t xLength = CharacterLength(x, utf8);
+    const std::size_t yLength = CharacterLength(y, utf8);
+    if (xLength != yLength) return false;
+    for (std::size_t j = 0; j < xLength; ++j) {
+      if (ascii::Upper(x[j]) != ascii::Upper(y[j])) return false;
+    }
+    x.remove_prefix(xLength);
+    y.remove_prefix(yLength);
   }
   return true;
 }

@@ -44,6 +44,9 @@ TEST(TextComparison, BoundedCountsTheEndAsAPosition) {
   EXPECT_FALSE(SameTextBounded("Trovan\xC3\xA9", "TROVAN\xC3\x89", 10));
   // A zero byte is a character, not the end.
   EXPECT_FALSE(SameTextBounded(Text("ab\0", 3), "ab", 10));
+  // Positions are letters in the build's code page (UTF-8 on Linux, 1250 on Windows).
+  EXPECT_FALSE(SameTextBounded("Žluťoučký kůň", "Žluťoučký", 10));
+  EXPECT_TRUE(SameTextBounded("Žluťoučký kůň", "ŽLUťOUčKý kone", 10));
 }
 
 void ExpectRejected(const Text& input) {

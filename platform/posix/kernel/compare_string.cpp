@@ -1,4 +1,4 @@
-// CompareStringA over the C/UTF-8 user locale.
+// CompareStringA over the C/UTF-8 user locale, and that locale's code page.
 #include <cstring>
 
 #include "base/ascii.h"
@@ -32,3 +32,5 @@ int CompareStringA(LCID, DWORD flags, LPCSTR first, int firstCount, LPCSTR secon
   if (a == b) return CSTR_EQUAL;
   return a < b ? CSTR_LESS_THAN : CSTR_GREATER_THAN;
 }
+
+UINT GetACP() { return CP_UTF8; }

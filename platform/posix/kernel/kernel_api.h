@@ -136,3 +136,7 @@ using LCID = DWORD;
 // for a null text or a count below -1.
 int CompareStringA(LCID locale, DWORD flags, LPCSTR first, int firstCount, LPCSTR second,
                    int secondCount);
+
+// The code page of the "A" calls' texts: UTF-8 here, as the terminal and the desktop use.
+#define CP_UTF8 65001
+UINT GetACP();
