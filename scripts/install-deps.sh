@@ -23,6 +23,8 @@ if [[ "$scope" == all ]]; then
   # The Windows build: mingw-w64 for 32-bit Windows, Wine with its 32-bit part, a virtual display.
   packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev
              binutils-mingw-w64-i686 wine wine32:i386)
+  # The Czech locale's sources, which the Wine runs generate for their Czech file names.
+  packages+=(locales)
 fi
 
 installed() {

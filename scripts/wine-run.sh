@@ -17,9 +17,20 @@ export WINEPREFIX="${WINEPREFIX:-$build_dir/wineprefix}"
 export WINEARCH=win32
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
-# Set for Wine only (through env): the shell would warn that the locale is not installed,
-# which Wine does not need; it reads the code page from the name.
-czech=(env LANG=cs_CZ.UTF-8 LC_ALL=cs_CZ.UTF-8)
+# Wine converts Czech file names and arguments with the Czech UTF-8 locale, which a fresh
+# machine has not generated: it is made once into the build folder and read from there.
+locales="$build_dir/locale"
+if [[ ! -f "$locales/cs_CZ.UTF-8/LC_CTYPE" ]]; then
+  (
+    flock 9
+    if [[ ! -f "$locales/cs_CZ.UTF-8/LC_CTYPE" ]]; then
+      mkdir -p "$locales"
+      localedef -i cs_CZ -f UTF-8 "$locales/cs_CZ.UTF-8" >/dev/null 2>&1 || true
+    fi
+  ) 9>"$build_dir/.locale.lock"
+fi
+# Set for Wine only (through env): the shell would warn that the locale is not installed.
+czech=(env LOCPATH="$locales" LANG=cs_CZ.UTF-8 LC_ALL=cs_CZ.UTF-8)
 
 source "$here/xvfb.sh"
 vrk_ensure_display

@@ -1,4 +1,5 @@
-// A tool whose path is longer than MAX_PATH reads and writes the settings file beside itself.
+// Where the tool lies: a path longer than MAX_PATH, or one of Czech folder names, and the
+// settings file beside it read and written there.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,6 +9,7 @@
 
 #include "internet_settings.h"
 #include "tests/support/host.h"
+#include "tools/scripted_server/scripted_server.h"
 #include "vrk_runner.h"
 
 namespace vrk_test {
@@ -65,6 +67,21 @@ TEST(DeepFolder, SettingsAreReadAndWrittenBesideTheTool) {
   std::erase(written, '\r');
   EXPECT_EQ(written, "[Main]\nURL=x\nIP=10.0.0.1\nPort=3128\n");
   EXPECT_EQ(SettingsFilesUnder(folder.Path()), std::vector<std::string>{settings});
+}
+
+// As our users unpack it: a folder and a target of Czech names, passed in the build's code page.
+TEST(CzechFolder, ToolFindsItsSettingsAndWritesTheTextThere) {
+  ToolFolder folder(ToolFolder::Subfolder{"Nástroje VRK žluťoučký"});
+  ScriptedServer server(ConnectionPlan::Http([](const HttpRequest&) { return HttpResponse::Text(200, "kůň"); }));
+  folder.WriteSettings("[Main]\r\nURL=x\r\n");
+  RunResult run = folder.Run({});
+  EXPECT_NE(run.err.find("Upozornění"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("přesná internetová adresa"), std::string::npos) << run.err;
+
+  const std::string target = folder.BesideTheTool("Počasí v Brně.txt");
+  run = folder.Run({server.Url("/pocasi.txt"), "W", folder.Inside(target)}, "", {"no_proxy=127.0.0.1"});
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(folder.Get(target), "kůň");
 }
 
 }  // namespace

@@ -19,9 +19,9 @@ ToolFolder::ToolFolder(const std::string& release) : ScratchFolder("vrk-release-
 }
 
 ToolFolder::ToolFolder(const Subfolder& home) : ScratchFolder("vrk-e2e-"), home_(home.path) {
-  fs::create_directories(Inside(home_));
-  fs::copy_file(NativePath(VRK_EXECUTABLE), Inside(BesideTheTool(ExecutableName())));
-  fs::permissions(Inside(BesideTheTool(ExecutableName())), fs::perms::owner_all,
+  fs::create_directories(FsPath(Inside(home_)));
+  fs::copy_file(NativePath(VRK_EXECUTABLE), FsPath(Inside(BesideTheTool(ExecutableName()))));
+  fs::permissions(FsPath(Inside(BesideTheTool(ExecutableName()))), fs::perms::owner_all,
                   fs::perm_options::add);
 }
 
@@ -30,7 +30,7 @@ std::string ToolFolder::BesideTheTool(const std::string& name) const {
 }
 
 std::vector<std::string> ToolFolder::FilesBesideTheTool() const {
-  std::set<std::string> names = vrk_test::Names(Path() / home_);
+  std::set<std::string> names = vrk_test::Names(Path() / FsPath(home_));
   names.erase(ExecutableName());
   return {names.begin(), names.end()};
 }

@@ -26,6 +26,11 @@ unsigned long CurrentProcessId();
 // opens it: under Wine the machine's root is a drive of its own.
 std::string NativePath(const std::string& buildPath);
 
+// A path from a text in the code page the tool's "A" calls use (1250 on the Windows build), and
+// back: the library's own conversion would read such a text otherwise.
+std::filesystem::path FsPath(const std::string& text);
+std::string PathText(const std::filesystem::path& path);
+
 // Sets an environment variable of this process, or removes it when there is no value.
 void SetVariable(const std::string& name, const std::optional<std::string>& value);
 

@@ -20,6 +20,23 @@ bool RunningUnderWine() {
 
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
 
+std::filesystem::path FsPath(const std::string& text) {
+  const int count = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(count), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), count);
+  return wide;
+}
+
+std::string PathText(const std::filesystem::path& path) {
+  const std::wstring& wide = path.native();
+  const int count = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                        nullptr, nullptr);
+  std::string text(static_cast<std::size_t>(count), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), text.data(), count, nullptr,
+                      nullptr);
+  return text;
+}
+
 std::string NativePath(const std::string& buildPath) {
   if (buildPath.empty() || buildPath[0] != '/') return buildPath;
   using DosName = WCHAR*(CDECL*)(const char*);

@@ -28,30 +28,30 @@ ScratchFolder::~ScratchFolder() {
   fs::remove_all(path_, ignored);
 }
 
-std::string ScratchFolder::Inside(const std::string& name) const { return (path_ / name).string(); }
+std::string ScratchFolder::Inside(const std::string& name) const { return PathText(path_ / FsPath(name)); }
 
 std::string ScratchFolder::Put(const std::string& name, const std::string& bytes) const {
-  const fs::path file = path_ / name;
+  const fs::path file = path_ / FsPath(name);
   fs::create_directories(file.parent_path());
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   if (!out.flush()) throw std::runtime_error("cannot write " + file.string());
-  return file.string();
+  return PathText(file);
 }
 
 std::string ScratchFolder::Get(const std::string& name) const {
-  std::ifstream in(path_ / name, std::ios::binary);
+  std::ifstream in(path_ / FsPath(name), std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 bool ScratchFolder::Exists(const std::string& name) const {
   std::error_code ignored;
-  return fs::exists(path_ / name, ignored);
+  return fs::exists(path_ / FsPath(name), ignored);
 }
 
 std::set<std::string> Names(const fs::path& folder) {
   std::set<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(folder)) names.insert(PathText(entry.path().filename()));
   return names;
 }
 
