@@ -64,7 +64,18 @@ void TEdit::CopyToClipboard() {
   SetLastError(ERROR_SUCCESS);
   SendMessageA(window, WM_COPY, 0, 0);
   if (GetLastError() == ERROR_CLIPBOARD_NOT_OPEN) {
-    throw Exception("Cannot copy the text to the clipboard: no clipboard can be reached");
+    // The system's words for it, where it has any (on Linux: why the last clipboard tool
+    // refused), follow in brackets.
+    Text message = "Cannot copy the text to the clipboard: no clipboard can be reached";
+    char reason[512];
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                  ERROR_CLIPBOARD_NOT_OPEN, 0, reason, sizeof reason, nullptr);
+    if (length >= sizeof reason) length = 0;
+    while (length > 0 && (static_cast<unsigned char>(reason[length - 1]) <= ' ' || reason[length - 1] == '.')) {
+      --length;
+    }
+    if (length > 0) message = message + " (" + Text(reason, length) + ")";
+    throw Exception(message);
   }
 }
 

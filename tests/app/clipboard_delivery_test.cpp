@@ -11,9 +11,11 @@
 #include "platform/winapi.h"
 #include "tests/support/expect_throw.h"
 #include "tests/support/host.h"
+#include "tests/support/scratch_folder.h"
 
 #ifndef _WIN32
 #include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -92,6 +94,26 @@ TEST(ClipboardDelivery, NoReachableClipboardRaisesAClearError) {
   TMain form(nullptr);
   EXPECT_THROW_MSG(form.DeliverText("text", ToClipboard()), Exception,
                    "Cannot copy the text to the clipboard: no clipboard can be reached");
+}
+
+// A Wayland session whose wl-copy finds no seat: the X clipboard serves, and where there is
+// none either, the box tells wl-copy's reason.
+TEST(ClipboardDelivery, ARefusingToolHandsOverToTheNextAndIsNamedWhenAllRefuse) {
+  REQUIRE_X_CLIPBOARD();
+  vrk_test::ScratchFolder tools;
+  const std::string standIn = tools.Put("wl-copy", "#!/bin/sh\necho 'Failed to connect to a Wayland server' >&2\nexit 1\n");
+  ASSERT_EQ(chmod(standIn.c_str(), 0755), 0);
+  vrk_test::SavedVariables saved({"PATH", "DISPLAY", "WAYLAND_DISPLAY"});
+  setenv("PATH", (tools.Path().string() + ":" + std::getenv("PATH")).c_str(), 1);
+  setenv("WAYLAND_DISPLAY", "wayland-without-seat", 1);
+  TMain form(nullptr);
+  form.DeliverText("through X", ToClipboard());
+  EXPECT_EQ(ReadClipboard(), "through X");
+
+  unsetenv("DISPLAY");
+  EXPECT_THROW_MSG(form.DeliverText("text", ToClipboard()), Exception,
+                   "Cannot copy the text to the clipboard: no clipboard can be reached "
+                   "(wl-copy: Failed to connect to a Wayland server)");
 }
 
 #else

@@ -1,5 +1,6 @@
 #include "platform/posix/clipboard/clipboard.h"
 
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 
 #include "platform/posix/clipboard/held_text.h"
 #include "platform/posix/clipboard/tool_process.h"
+#include "platform/posix/kernel/system_text_detail.h"
 #include "platform/posix/win32.h"
 
 namespace vrk_posix {
@@ -40,9 +42,9 @@ std::string FindProgram(const std::string& name) {
   return {};
 }
 
-// The desktop's copying tool and the one that reads the clipboard back.
+// A copying tool of the desktop and the one that reads the clipboard back.
 struct ClipboardTools {
-  std::vector<std::string> writer;  // empty: no clipboard can be reached
+  std::vector<std::string> writer;
   std::vector<std::string> reader;  // empty: none to confirm the copy with
 };
 
@@ -53,22 +55,19 @@ std::vector<std::string> Found(const std::string& name, std::vector<std::string>
   return arguments;
 }
 
-// The first tool the desktop offers.
-ClipboardTools FindClipboardTools() {
-  if (IsSet("WAYLAND_DISPLAY")) {
-    if (auto writer = Found("wl-copy", {}); !writer.empty()) {
-      return {writer, Found("wl-paste", {"--no-newline"})};
-    }
-  }
+// Every tool the desktop offers, in the order they are tried: a Wayland session may also run
+// an X server whose clipboard serves where wl-copy finds no seat.
+std::vector<ClipboardTools> FindClipboardTools() {
+  std::vector<ClipboardTools> tools;
+  const auto add = [&tools](std::vector<std::string> writer, std::vector<std::string> reader) {
+    if (!writer.empty()) tools.push_back({std::move(writer), std::move(reader)});
+  };
+  if (IsSet("WAYLAND_DISPLAY")) add(Found("wl-copy", {}), Found("wl-paste", {"--no-newline"}));
   if (IsSet("DISPLAY")) {
-    if (auto writer = Found("xclip", {"-selection", "clipboard"}); !writer.empty()) {
-      return {writer, Found("xclip", {"-selection", "clipboard", "-o"})};
-    }
-    if (auto writer = Found("xsel", {"--clipboard", "--input"}); !writer.empty()) {
-      return {writer, Found("xsel", {"--clipboard", "--output"})};
-    }
+    add(Found("xclip", {"-selection", "clipboard"}), Found("xclip", {"-selection", "clipboard", "-o"}));
+    add(Found("xsel", {"--clipboard", "--input"}), Found("xsel", {"--clipboard", "--output"}));
   }
-  return {};
+  return tools;
 }
 
 // A socket rather than a pipe: a tool that quits early must not kill us with SIGPIPE.
@@ -83,35 +82,58 @@ bool SendAll(int socket, const std::string& text) {
   return true;
 }
 
-// The tool reads its input, forks the holder and exits; its exit status tells the outcome.
-bool RunWriter(const std::vector<std::string>& writer, const std::string& text) {
+// The last line a failed tool wrote about itself, after its name; its exit alone otherwise.
+std::string Reason(const std::vector<std::string>& writer, int errors) {
+  const std::string& program = writer.front();
+  const std::string name = program.substr(program.rfind('/') + 1);
+  char bytes[4096];
+  const ssize_t got = errors >= 0 ? pread(errors, bytes, sizeof bytes, 0) : -1;
+  std::string said(bytes, got > 0 ? static_cast<std::size_t>(got) : 0);
+  while (!said.empty() && (said.back() == '\n' || said.back() == '\r' || said.back() == ' ')) said.pop_back();
+  said.erase(0, said.find_last_of('\n') + 1);
+  return name + ": " + (said.empty() ? "it failed" : said);
+}
+
+// The tool reads its input, forks the holder and exits; its exit status tells the outcome,
+// and what it wrote on its error stream why it failed. The errors go to a file in memory
+// rather than a pipe: the holder keeps the stream, and must never die writing to it.
+bool RunWriter(const std::vector<std::string>& writer, const std::string& text, std::string& reason) {
   int ends[2];
   if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return false;
-  const pid_t child = StartTool(writer, ends[1], -1);
+  const int errors = memfd_create("vrk-clipboard-errors", MFD_CLOEXEC);
+  const pid_t child = StartTool(writer, ends[1], -1, errors);
   close(ends[1]);
   if (child < 0) {
     close(ends[0]);
+    if (errors >= 0) close(errors);
+    reason = Reason(writer, -1);
     return false;
   }
   const bool sent = SendAll(ends[0], text);
   close(ends[0]);
-  return ToolSucceeded(child, ToolClock::now() + kToolLimit) && sent;
+  const bool succeeded = ToolSucceeded(child, ToolClock::now() + kToolLimit) && sent;
+  if (!succeeded) reason = Reason(writer, errors);
+  if (errors >= 0) close(errors);
+  return succeeded;
 }
 
 }  // namespace
 
 bool PutTextOnClipboard(const std::string& text) {
-  const ClipboardTools tools = FindClipboardTools();
-  if (tools.writer.empty() || !RunWriter(tools.writer, text)) {
-    SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
-    return false;
+  std::string reason;
+  for (const ClipboardTools& tools : FindClipboardTools()) {
+    if (!RunWriter(tools.writer, text, reason)) continue;
+    // On Windows the text is on the clipboard when the call returns, and batch files read it
+    // right after the run; here the copying tool ends before its holder has taken the
+    // clipboard. A holder that never shows the text within the limit (a clipboard that
+    // changes what it is given) does not fail the copy: the tool took the text.
+    if (!tools.reader.empty()) AwaitHeldText(tools.reader, text, ToolClock::now() + kHolderLimit);
+    return true;
   }
-  // On Windows the text is on the clipboard when the call returns, and batch files read it
-  // right after the run; here the copying tool ends before its holder has taken the
-  // clipboard. A holder that never shows the text within the limit (a clipboard that changes
-  // what it is given) does not fail the copy: the tool took the text.
-  if (!tools.reader.empty()) AwaitHeldText(tools.reader, text, ToolClock::now() + kHolderLimit);
-  return true;
+  // No display, no tool, or every tool refused: the last one's words are the system's text.
+  SetSystemTextDetail(ERROR_CLIPBOARD_NOT_OPEN, reason);
+  SetLastError(ERROR_CLIPBOARD_NOT_OPEN);
+  return false;
 }
 
 }  // namespace vrk_posix

@@ -20,7 +20,8 @@ namespace {
 int Above2(int descriptor) { return descriptor < 0 ? -1 : fcntl(descriptor, F_DUPFD, 3); }
 
 // Runs in the forked child: only async-signal-safe calls from here on.
-[[noreturn]] void BecomeTool(int input, int output, char* const* arguments, int lastDescriptor) {
+[[noreturn]] void BecomeTool(int input, int output, int errors, char* const* arguments,
+                             int lastDescriptor) {
   // A holder outlives us: it gets its own session, and nothing of ours but what it is given
   // (no pipe to our output streams, no socket), so no one waits on it for an end of file.
   setsid();
@@ -32,10 +33,11 @@ int Above2(int descriptor) { return descriptor < 0 ? -1 : fcntl(descriptor, F_DU
   const int nothing = Above2(open("/dev/null", O_RDWR));
   const int in = input >= 0 ? Above2(input) : nothing;
   const int out = output >= 0 ? Above2(output) : nothing;
-  if (in < 0 || out < 0 || nothing < 0) _exit(127);
+  const int err = errors >= 0 ? Above2(errors) : nothing;
+  if (in < 0 || out < 0 || err < 0 || nothing < 0) _exit(127);
   dup2(in, 0);
   dup2(out, 1);
-  dup2(nothing, 2);
+  dup2(err, 2);
 #ifdef SYS_close_range
   if (syscall(SYS_close_range, 3U, ~0U, 0U) != 0)
 #endif
@@ -46,7 +48,7 @@ int Above2(int descriptor) { return descriptor < 0 ? -1 : fcntl(descriptor, F_DU
 
 }  // namespace
 
-pid_t StartTool(const std::vector<std::string>& tool, int input, int output) {
+pid_t StartTool(const std::vector<std::string>& tool, int input, int output, int errors) {
   std::vector<char*> arguments;
   for (const std::string& argument : tool) arguments.push_back(const_cast<char*>(argument.c_str()));
   arguments.push_back(nullptr);
@@ -57,7 +59,7 @@ pid_t StartTool(const std::vector<std::string>& tool, int input, int output) {
     lastDescriptor = static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 65536)) - 1;
   }
   const pid_t child = fork();
-  if (child == 0) BecomeTool(input, output, arguments.data(), lastDescriptor);
+  if (child == 0) BecomeTool(input, output, errors, arguments.data(), lastDescriptor);
   return child;
 }
 

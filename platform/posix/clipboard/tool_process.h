@@ -12,9 +12,9 @@ namespace vrk_posix {
 
 using ToolClock = std::chrono::steady_clock;
 
-// Starts `arguments` (the program's full path first) with `input` and `output` as its
-// standard input and output (-1: /dev/null) and its errors discarded; -1 when it cannot start.
-pid_t StartTool(const std::vector<std::string>& arguments, int input, int output);
+// Starts `arguments` (the program's full path first) with `input`, `output` and `errors` as
+// its standard streams (-1: /dev/null); -1 when it cannot start.
+pid_t StartTool(const std::vector<std::string>& arguments, int input, int output, int errors = -1);
 
 // Whether the child ended with status 0 by `deadline`; one still running then is killed.
 // Either way it is reaped.

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 
+#include "platform/posix/kernel/system_text_detail.h"
 #include "platform/posix/win32.h"
 
 namespace {
@@ -111,7 +113,26 @@ DWORD Fail(DWORD error) {
   return 0;
 }
 
+struct Detail {
+  DWORD code = 0;
+  std::string text;  // empty: none
+};
+Detail& CurrentDetail() {
+  static Detail detail;
+  return detail;
+}
+
 }  // namespace
+
+namespace vrk_posix {
+
+void SetSystemTextDetail(DWORD code, std::string text) {
+  Detail& detail = CurrentDetail();
+  detail.code = code;
+  detail.text = std::move(text);
+}
+
+}  // namespace vrk_posix
 
 DWORD FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD languageId, LPSTR buffer,
                      DWORD size, void*) {
@@ -124,9 +145,11 @@ DWORD FormatMessageA(DWORD flags, LPCVOID, DWORD messageId, DWORD languageId, LP
   const DWORD language = languageId & 0x3FF;
   if (language != 0 && language != kLangEnglish) return Fail(kErrorResourceLangNotFound);
 
+  const Detail& detail = CurrentDetail();
+  const bool detailed = detail.code == messageId && !detail.text.empty();
   const std::string_view* found = SystemText(messageId);
-  if (found == nullptr) return Fail(ERROR_MR_MID_NOT_FOUND);
-  std::string text(*found);
+  if (!detailed && found == nullptr) return Fail(ERROR_MR_MID_NOT_FOUND);
+  std::string text = detailed ? detail.text + "\r\n" : std::string(*found);
   // The widest setting turns the line breaks of the text into blanks, its final one included.
   if ((flags & kMaxWidthMask) == kMaxWidthMask) text.replace(text.size() - 2, 2, " ");
 
