@@ -43,8 +43,12 @@ class TlsSession {
   // Done with `received` > 0; Closed when the server ended the session; a TCP close or reset
   // without close_notify is Failed (a cut transfer).
   virtual Step Receive(char* buffer, std::size_t size, bool peek, std::size_t& received) = 0;
-  // Sends all of `data`, waiting out a full socket buffer within the call.
-  virtual Step Send(const char* data, std::size_t size) = 0;
+  // Sends plain bytes from `data` without waiting: Done with `sent` > 0 when that many are
+  // wholly on the socket, their records included; WouldBlock when the socket takes nothing
+  // more now. The caller then waits as for a plain send and calls again with the bytes from
+  // the first one not yet sent: a record begun stays inside and goes out first, so those
+  // bytes must be the same. The caller's waits stay bounded and cancellable this way.
+  virtual Step Send(const char* data, std::size_t size, std::size_t& sent) = 0;
   // Plain bytes received from the socket and not yet taken: they need no notification.
   virtual std::size_t Buffered() const noexcept = 0;
   // Sends close_notify, best effort; the socket stays open for its owner to close.
