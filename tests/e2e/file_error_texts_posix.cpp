@@ -3,15 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "hidden_library.h"
 #include "tools/scripted_server/scripted_server.h"
 #include "vrk_runner.h"
 
 namespace vrk_test {
 namespace {
 
+// In the user's language, as a Windows installed in it words them.
 TEST(FileErrorTexts, DownloadOverTheFileSizeLimitSaysTheFileIsTooLarge) {
   ScriptedServer server(ConnectionPlan::Http(
       [](const HttpRequest&) { return HttpResponse::Text(200, std::string(200000, 'b')); }));
@@ -21,15 +25,33 @@ TEST(FileErrorTexts, DownloadOverTheFileSizeLimitSaysTheFileIsTooLarge) {
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
   rlimit limited = saved;
   limited.rlim_cur = 100000;  // as `ulimit -f`, inherited by the tool
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-  RunResult run = folder.Run({server.Url("/tool.dat"), "x", "tool.dat"}, "",
-                             {"no_proxy=127.0.0.1", "NO_PROXY=127.0.0.1"});
-  setrlimit(RLIMIT_FSIZE, &saved);
-  EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(run.err,
-            Box("Chyba připojení", "The file size exceeds the limit allowed and cannot be saved"));
+  const std::pair<std::string, std::string> languages[] = {
+      {"LC_ALL=C.UTF-8", "The file size exceeds the limit allowed and cannot be saved"},
+      {"LC_ALL=cs_CZ.UTF-8", "Velikost souboru překračuje povolený limit a soubor nelze uložit"}};
+  for (const auto& [locale, text] : languages) {
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    RunResult run = folder.Run({server.Url("/tool.dat"), "x", "tool.dat"}, "",
+                               {"no_proxy=127.0.0.1", "NO_PROXY=127.0.0.1", locale});
+    setrlimit(RLIMIT_FSIZE, &saved);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, Box("Chyba připojení", text));
+    EXPECT_EQ(folder.Get("tool.dat"), "previous");
+    EXPECT_EQ(folder.FilesBesideTheTool(), std::vector<std::string>{"tool.dat"});
+  }
+}
+
+// Without the transfer library the download fails as Windows does without its own.
+TEST(FileErrorTexts, DownloadWithoutTheTransferLibrarySaysTheModuleIsMissing) {
+  const HiddenLibrary curl({"libcurl.so.4", "libcurl-gnutls.so.4"});
+  if (!curl.Hidden()) {
+    if (std::getenv("CI") != nullptr) FAIL() << "cannot hide the transfer library";
+    GTEST_SKIP() << "cannot hide the transfer library here (needs the right to mount)";
+  }
+  ToolFolder folder;
+  folder.Put("tool.dat", "previous");
+  const RunResult run = folder.Run({"http://127.0.0.1:9/tool.dat", "x", "tool.dat"});
+  EXPECT_EQ(run.err, Box("Chyba připojení", "The specified module could not be found"));
   EXPECT_EQ(folder.Get("tool.dat"), "previous");
-  EXPECT_EQ(folder.FilesBesideTheTool(), std::vector<std::string>{"tool.dat"});
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The runner on POSIX: the tool's boxes are read from its output streams.
 #include "vrk_runner.h"
 
+#include <algorithm>
+
 namespace vrk_test {
 
 const char* ToolFolder::ExecutableName() { return "vrk"; }
@@ -10,6 +12,12 @@ RunResult ToolFolder::Start(const ChildOptions& options, int timeoutSeconds) con
   piped.input = Stream::kNull;
   piped.output = Stream::kPipe;
   piped.error = Stream::kPipe;
+  // The system's texts follow the user's language; the tests read the English ones, whatever
+  // the machine's locale.
+  if (std::none_of(piped.environment.begin(), piped.environment.end(),
+                   [](const std::string& entry) { return entry.starts_with("LC_ALL="); })) {
+    piped.environment.push_back("LC_ALL=C.UTF-8");
+  }
   ChildProcess tool(Inside(BesideTheTool(ExecutableName())), piped);
   RunResult result;
   const std::chrono::seconds timeout(timeoutSeconds);

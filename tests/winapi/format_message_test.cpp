@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/winapi.h"
+#include "tests/support/host.h"
 
 namespace {
 
@@ -35,8 +36,25 @@ TEST(FormatMessage, GivesTheSystemTextsOfTheCodesInUse) {
 }
 
 #ifndef _WIN32
-// Windows words these in the language it is installed in; ours speaks English.
+// Windows words these in the language it is installed in; ours in the user's: Czech for a
+// Czech locale, English for any other, or as asked.
+TEST(FormatMessage, WordsTheTextsInTheUsersLanguage) {
+  vrk_test::SavedVariables saved({"LC_ALL", "LC_MESSAGES", "LANG"});
+  setenv("LC_ALL", "", 1);
+  setenv("LC_MESSAGES", "cs_CZ.UTF-8", 1);
+  setenv("LANG", "en_US.UTF-8", 1);
+  EXPECT_EQ(SystemText(ERROR_PATH_NOT_FOUND), "Systém nemůže nalézt uvedenou cestu.\r\n");
+  EXPECT_EQ(SystemText(0x80070005u), "Přístup byl odepřen.\r\n");
+  char buffer[256];
+  ASSERT_GT(FormatMessageA(kSystemFlags, nullptr, ERROR_ACCESS_DENIED, 0x0409, buffer, sizeof buffer, nullptr), 0u);
+  EXPECT_STREQ(buffer, "Access is denied.\r\n");
+  setenv("LC_ALL", "C.UTF-8", 1);
+  EXPECT_EQ(SystemText(ERROR_PATH_NOT_FOUND), "The system cannot find the path specified.\r\n");
+}
+
 TEST(FormatMessage, WordsTheTextsAsEnglishWindowsDoes) {
+  vrk_test::SavedVariables saved({"LC_ALL"});
+  setenv("LC_ALL", "C", 1);
   EXPECT_EQ(SystemText(0x80004005u), "Unspecified error\r\n");
   EXPECT_EQ(SystemText(0x80004004u), "Operation aborted\r\n");
   EXPECT_EQ(SystemText(0x8007000Eu),

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "base/ascii.h"
+#include "base/result_codes.h"
 #include "platform/download_limits.h"
 #include "platform/posix/kernel/paths.h"
 #include "platform/posix/kernel/replacement_file.h"
@@ -121,6 +122,10 @@ DownloadLimits CurrentDownloadLimits() {
 
 }  // namespace vrk_posix
 
+namespace {
+constexpr DWORD kErrorModuleNotFound = 126;
+}  // namespace
+
 HRESULT URLDownloadToFileA(LPUNKNOWN, LPCSTR url, LPCSTR fileName, DWORD,
                            LPBINDSTATUSCALLBACK) {
   if (url == nullptr || fileName == nullptr || *fileName == '\0') return E_INVALIDARG;
@@ -128,7 +133,8 @@ HRESULT URLDownloadToFileA(LPUNKNOWN, LPCSTR url, LPCSTR fileName, DWORD,
   const std::string fetch = vrk_posix::UrlToFetch(url, refused);
   if (FAILED(refused)) return refused;
   const vrk_posix::CurlLibrary* curl = vrk_posix::Curl();
-  if (curl == nullptr) return E_FAIL;
+  // As Windows answers when its transfer library is missing.
+  if (curl == nullptr) return vrk::result_codes::FromWin32Error(kErrorModuleNotFound);
 
   vrk_posix::ReplacementFile file(vrk_posix::PosixPath(fileName));
   if (!file.IsOpen()) return vrk_posix::FileErrorResult(file.Error());
