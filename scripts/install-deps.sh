@@ -9,6 +9,9 @@ packages=(g++ cmake make googletest libgtest-dev libcurl4-openssl-dev xclip ngin
           curl wget)
 # The user guide's check parses it as XML.
 packages+=(libxml2-utils)
+# HTTPS text fetches: the OpenSSL 3 headers (the tool loads libssl.so.3 itself, never links it;
+# the TLS test peer links it).
+packages+=(libssl-dev)
 # The power-cut test makes xfs and btrfs images (ext4's tools come with the system).
 packages+=(xfsprogs btrfs-progs)
 # The fuzz preset: clang, its libFuzzer and sanitizer runtimes (only recommended by clang)
