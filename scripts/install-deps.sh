@@ -19,9 +19,9 @@ packages+=(xfsprogs btrfs-progs)
 packages+=(clang libclang-rt-dev llvm)
 # Delivery on Linux goes over the accessibility bus: its daemons and the session bus, the
 # libatspi headers (the tool loads libatspi.so.0 itself, never links it), and for the tests a
-# GTK receiving program in Python under a virtual display.
+# GTK and a Qt 5 receiving program in Python under a virtual display.
 packages+=(at-spi2-core libatspi2.0-dev dbus dbus-x11 python3-gi gir1.2-gtk-3.0 gir1.2-atspi-2.0
-           xvfb x11-utils)
+           python3-pyqt5 xvfb x11-utils)
 if [[ "$scope" == all ]]; then
   # The Windows build: mingw-w64 for 32-bit Windows, Wine with its 32-bit part, a virtual display.
   packages+=(g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix mingw-w64-i686-dev

@@ -8,9 +8,15 @@
 namespace vrk_test {
 
 AccessibilitySession::AccessibilitySession() {
-  // Xvfb picks a free display and tells its number once it takes connections.
+  // Xvfb picks a free display and tells its number once it takes connections. It must keep
+  // what the bus launcher writes on its root window, as a desktop's display does: by default
+  // it resets when its last client leaves, and the launcher, the first, leaves at once. Qt 5
+  // reads the accessibility bus's address there as it starts and joins at once; without it
+  // Qt asks the session bus for the address, and the answer comes after its first turn of
+  // the event loop, where it registers with the bus: that fails, and it never tries again.
   ChildOptions server;
-  server.arguments = {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"};
+  server.arguments = {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp",
+                      "-noreset"};
   server.output = Stream::kPipe;
   server.error = Stream::kNull;
   display_ = std::make_unique<ChildProcess>("/usr/bin/Xvfb", server);
@@ -60,28 +66,31 @@ bool AccessibilitySessionPossible() {
                      "2>/dev/null") == 0;
 }
 
-GtkReceiver::GtkReceiver(const AccessibilitySession& session, const std::string& title,
-                         const std::vector<std::string>& fields) {
+bool QtReceiverPossible() {
+  return std::system("/usr/bin/python3 -c 'import PyQt5.QtWidgets, PyQt5.QtDBus' 2>/dev/null") == 0;
+}
+
+Receiver::Receiver(const AccessibilitySession& session, const std::string& program,
+                   const std::vector<std::string>& arguments,
+                   const std::vector<std::string>& environment) {
   ChildOptions options;
-  options.arguments = {"60", title};
-  options.arguments.insert(options.arguments.end(), fields.begin(), fields.end());
+  options.arguments = arguments;
   options.environment = session.Environment();
-  // Its toolkit publishes its widgets unless this says not to.
-  options.environment.push_back("NO_AT_BRIDGE");
+  options.environment.insert(options.environment.end(), environment.begin(), environment.end());
   options.input = Stream::kPipe;
   options.output = Stream::kPipe;
   options.error = Stream::kNull;
-  process_ = std::make_unique<ChildProcess>(VRK_GTK_RECEIVER, options);
+  process_ = std::make_unique<ChildProcess>(program, options);
   shown_ = process_->ReadLine() == "shown";
 }
 
-GtkReceiver::~GtkReceiver() {
+Receiver::~Receiver() {
   if (paused_) ::kill(static_cast<pid_t>(process_->Id()), SIGCONT);
   process_->CloseInput();
   process_->Stop();
 }
 
-std::vector<std::string> GtkReceiver::Fields() {
+std::vector<std::string> Receiver::Fields() {
   if (paused_) ::kill(static_cast<pid_t>(process_->Id()), SIGCONT);
   paused_ = false;
   process_->CloseInput();
@@ -93,12 +102,48 @@ std::vector<std::string> GtkReceiver::Fields() {
   return lines;
 }
 
-bool GtkReceiver::Reset() {
-  return ::kill(static_cast<pid_t>(process_->Id()), SIGUSR1) == 0 && process_->ReadLine() == "reset";
-}
-
-void GtkReceiver::Pause() {
+void Receiver::Pause() {
   paused_ = ::kill(static_cast<pid_t>(process_->Id()), SIGSTOP) == 0;
 }
+
+namespace {
+
+std::vector<std::string> ReceiverArguments(std::vector<std::string> arguments,
+                                           const std::vector<std::string>& fields) {
+  arguments.insert(arguments.end(), fields.begin(), fields.end());
+  return arguments;
+}
+
+const char* KindName(QtWindow kind) {
+  switch (kind) {
+    case QtWindow::kMain:
+      return "main";
+    case QtWindow::kDialog:
+      return "dialog";
+    case QtWindow::kPlain:
+      return "plain";
+  }
+  return "main";
+}
+
+}  // namespace
+
+// Its toolkit publishes its widgets unless NO_AT_BRIDGE says not to.
+GtkReceiver::GtkReceiver(const AccessibilitySession& session, const std::string& title,
+                         const std::vector<std::string>& fields)
+    : Receiver(session, VRK_GTK_RECEIVER, ReceiverArguments({"60", title}, fields),
+               {"NO_AT_BRIDGE"}) {}
+
+bool GtkReceiver::Reset() {
+  return ::kill(static_cast<pid_t>(Process().Id()), SIGUSR1) == 0 &&
+         Process().ReadLine() == "reset";
+}
+
+// On its own, as any Qt program of a desktop starts: without the switch that makes Qt publish
+// itself whatever the bus says, on the X display.
+QtReceiver::QtReceiver(const AccessibilitySession& session, QtWindow kind,
+                       const std::string& title)
+    : Receiver(session, VRK_QT_RECEIVER, {"60", KindName(kind), title},
+               {"QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "QT_QPA_PLATFORM=xcb", "WAYLAND_DISPLAY"}) {}
 
 }  // namespace vrk_test

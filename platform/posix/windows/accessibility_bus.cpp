@@ -27,7 +27,6 @@ struct AtspiLibrary {
   AtspiAccessible* (*getDesktop)(gint);
   gint (*getChildCount)(AtspiAccessible*, GError**);
   AtspiAccessible* (*getChildAtIndex)(AtspiAccessible*, gint, GError**);
-  AtspiRole (*getRole)(AtspiAccessible*, GError**);
   gchar* (*getName)(AtspiAccessible*, GError**);
   AtspiText* (*getTextIface)(AtspiAccessible*);
   gchar* (*textGetText)(AtspiText*, gint, gint, GError**);
@@ -72,7 +71,6 @@ const AtspiLibrary* Load() {
       !Resolve(library, "atspi_get_desktop", atspi.getDesktop) ||
       !Resolve(library, "atspi_accessible_get_child_count", atspi.getChildCount) ||
       !Resolve(library, "atspi_accessible_get_child_at_index", atspi.getChildAtIndex) ||
-      !Resolve(library, "atspi_accessible_get_role", atspi.getRole) ||
       !Resolve(library, "atspi_accessible_get_name", atspi.getName) ||
       !Resolve(library, "atspi_accessible_get_text_iface", atspi.getTextIface) ||
       !Resolve(library, "atspi_text_get_text", atspi.textGetText) ||
@@ -159,13 +157,6 @@ Held Child(const AtspiLibrary& atspi, AtspiAccessible* parent, int index) {
   return Held(atspi, child);
 }
 
-bool IsTopLevelWindow(const AtspiLibrary& atspi, AtspiAccessible* object) {
-  GError* error = nullptr;
-  AtspiRole role = atspi.getRole(object, &error);
-  if (Failed(atspi, error)) return false;
-  return role == ATSPI_ROLE_FRAME || role == ATSPI_ROLE_DIALOG || role == ATSPI_ROLE_WINDOW;
-}
-
 struct WalkBudget {
   int objects = kMaxDescendants;
   std::chrono::steady_clock::time_point end = std::chrono::steady_clock::now() + kMaxWalk;
@@ -205,12 +196,11 @@ std::vector<BusObject> BusTopLevelWindows() {
   for (int p = 0; p < programs; ++p) {
     Held program = Child(*atspi, desktop.get(), p);
     if (program.get() == nullptr) continue;
+    // Whatever role a toolkit gives it: Qt publishes a bare widget as a filler.
     const int count = ChildCount(*atspi, program.get());
     for (int w = 0; w < count; ++w) {
       Held window = Child(*atspi, program.get(), w);
-      if (window.get() != nullptr && IsTopLevelWindow(*atspi, window.get())) {
-        windows.push_back(window.Release());
-      }
+      if (window.get() != nullptr) windows.push_back(window.Release());
     }
   }
   return windows;

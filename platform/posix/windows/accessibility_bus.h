@@ -14,9 +14,9 @@ namespace vrk_posix {
 // a reference of its own, dropped with ReleaseBusObject.
 using BusObject = void*;
 
-// The top-level windows (frames, dialogs, windows) of every program on the bus, in the bus's
-// order; none when there is no session, no bus or no library. A program that does not answer
-// within the bound of each call adds none.
+// The top-level windows of every program on the bus (each child of a program there is one), in
+// the bus's order; none when there is no session, no bus or no library. A program that does
+// not answer within the bound of each call adds none.
 std::vector<BusObject> BusTopLevelWindows();
 
 // Calls `visit` with each descendant of `window`, depth first in the tree's order, until it
