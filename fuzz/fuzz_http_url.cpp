@@ -3,7 +3,7 @@
 // "STATUS" alone for an answer without a Location). The URL splits into a path that is a
 // tail of the URL and a host without "/" or ":", fails only with the client's own
 // messages, and each redirection goes where its Location says: a bare relative one to
-// the host of the exchange that ended.
+// the host of the exchange that ended, in its scheme. Secure exchanges are scripted as plain.
 #include <cstdint>
 #include <vector>
 
@@ -32,6 +32,7 @@ struct Hop {
   Text host;
   std::int32_t port = 0;
   Text path;
+  bool secure = false;
   std::int16_t status = 0;
   Text location;  // the last Location seen when this exchange ended
 };
@@ -51,6 +52,7 @@ class ScriptedClient : public vrk::TNMHTTP {
     hop.host = Host;
     hop.port = Port;
     hop.path = RequestPath;
+    hop.secure = SecureScheme();
   }
   void Connect() override {
     // The request head names the path and the host just split.
@@ -58,6 +60,7 @@ class ScriptedClient : public vrk::TNMHTTP {
     const int hostLine = RequestHead->IndexOfFieldName("Host");
     FUZZ_REQUIRE(Host.IsEmpty() ? hostLine < 0 : RequestHead->Get(hostLine) == "Host: " + Host);
   }
+  void StartSecure(const Text&) override {}
   void SendRequest() override {}
   void ReadResponseHead() override {
     // Past the end of the script every server answers 200.
@@ -107,9 +110,11 @@ void CheckFollowed(const Hop& ended, const Hop& next) {
     FUZZ_REQUIRE(next.requested == location);
     return;
   }
-  FUZZ_REQUIRE(next.requested == "http://" + ended.host + "/" + location);
+  // On the server of the exchange that ended, in its scheme.
+  FUZZ_REQUIRE(next.requested == (ended.secure ? "https://" : "http://") + ended.host + "/" + location);
   if (next.url.IsEmpty()) return;  // its split failed
-  FUZZ_REQUIRE(next.host == ended.host && next.port == 80 && next.path == "/" + location);
+  FUZZ_REQUIRE(next.host == ended.host && next.port == (ended.secure ? 443 : 80) && next.path == "/" + location);
+  FUZZ_REQUIRE(next.secure == ended.secure);
 }
 
 std::vector<Answer> ReadScript(vrk::fuzz::Fields& input) {

@@ -17,6 +17,9 @@ namespace vrk {
 
 class TExStringList;
 
+// An HTTPS fetch through a proxy whose tunnel the proxy refused, or answered short.
+inline constexpr const char* kTunnelRefused = "The proxy refused the tunnel to the server";
+
 // The kind of the current request, one byte: 0 to 12 in this order.
 enum CmdType : std::uint8_t {
   ctGet, ctOptions, ctHead, ctPost, ctPut, ctPatch, ctCopy,
@@ -76,6 +79,9 @@ class TNMHTTP : public TPowersock {
 
   // Ends a pending wait of the socket component and cancels the running operation.
   void Abort() override;
+  // The current URL's scheme is https: its exchange runs over TLS, through a tunnel when
+  // a proxy is set.
+  bool SecureScheme() const noexcept { return secure_; }
 
   virtual void PerformRequest();
   virtual void ParseURL();
@@ -99,6 +105,8 @@ class TNMHTTP : public TPowersock {
  protected:
   // The body of the current response, into Body or into the file it names.
   void ReceiveBody();
+  // A body whose valid Content-Length arrived is whole, with close_notify or without.
+  bool CutEndComplete(std::uint64_t received) const override;
 
  private:
   // Stores the URL and kind and runs the transaction.
@@ -109,6 +117,11 @@ class TNMHTTP : public TPowersock {
   void SendWhole(const Text& data);
   // "Basic " and the Base64 of UserId:Password.
   Text BasicCredentials() const;
+  // Asks the proxy for a tunnel to Host:Port; raises ESockError kTunnelRefused unless it
+  // answers 2xx.
+  void OpenTunnel();
+
+  bool secure_ = false;
 
   // The length that ends the body of a response whose peer keeps the connection open;
   // none: the body runs until the close.

@@ -13,6 +13,7 @@
 #include "framework/text.h"
 #include "net/sock_exceptions.h"
 #include "net/thread_timer.h"
+#include "platform/tls_session.h"
 #include "platform/winapi.h"
 
 namespace vrk {
@@ -122,6 +123,14 @@ class TPowersock : public TComponent {
   void Listen(int Backlog = 1);
   std::uint16_t LocalPort();
 
+  // Makes the connected transfer secure: a TLS handshake with the server for `host` (its
+  // certificate must name it), waiting as Connect does. From here until the socket closes,
+  // every byte sent and received goes through the session. Raises Exception "HTTP Secure
+  // Socket is not supported" when the system has no TLS, ESockError naming the cause when
+  // the handshake fails.
+  virtual void StartSecure(const Text& host);
+  bool IsSecure() const noexcept { return tls_ != nullptr; }
+
   bool IsConnected() const noexcept { return Connected; }
   std::uint16_t Handle() const noexcept { return SocketHandle; }
   static std::int32_t WinsockUserCount() noexcept { return WinsockUsers; }
@@ -149,6 +158,10 @@ class TPowersock : public TComponent {
   // Fires OnSocketError and raises ESockError with the text of the platform error `Code`.
   [[noreturn]] void RaiseSocketError(std::uint16_t Code);
   void LookupErrorMessage(std::uint16_t Code, Text& Message);
+  // Whether a secure transfer that the connection's end cut (no close_notify) still holds all
+  // its data, `received` bytes having come since the capture began: never, unless a
+  // descendant knows the length that makes it whole.
+  virtual bool CutEndComplete(std::uint64_t received) const;
 
   std::uint16_t SocketHandle = kNoSocket;
   HWND NotifyWindow = nullptr;
@@ -181,7 +194,18 @@ class TPowersock : public TComponent {
   // Takes exactly `count` bytes off the socket into `line` from index `from`.
   void TakeLineBytes(Text& line, std::size_t from, std::size_t count);
 
+  // The byte transfer: recv's and send's contract, through the TLS session when the transfer
+  // is secure. A secure end of the data reads as 0; a failed session raises ESockError.
+  int TransferReceive(char* buffer, int length, int flags);
+  int TransferSend(const char* data, int length);
+  // The data ended (a read gave 0) after `received` bytes: raises what the end tells, a broken
+  // connection or a secure transfer cut short.
+  void EndOfData(std::uint64_t received);
+
   Text lineCutByClose_;
+  std::unique_ptr<TlsSession> tls_;
+  // The secure transfer ended by the connection's end without close_notify.
+  bool secureCut_ = false;
   bool destroying_ = false;
   bool holdsWinsockShare_ = false;
   // The connect notification came: a close handled in the same pump must not hide it.

@@ -5,6 +5,7 @@
 #include "net/NMExtstr.h"
 #include "net/NMHttp.h"
 #include "net/NMUUE.h"
+#include "net/response_head.h"
 #include "platform/text_rules.h"
 
 namespace vrk {
@@ -34,7 +35,8 @@ Text TNMHTTP::BasicCredentials() const {
 void TNMHTTP::BuildRequest() {
   TExStringList& head = *RequestHead;
   head.Clear();
-  const bool viaProxy = !Proxy.IsEmpty();
+  // A secure exchange goes through the proxy's tunnel, where the server itself is asked.
+  const bool viaProxy = !Proxy.IsEmpty() && !secure_;
   if (CurrentCommand != ctOther) {
     head.Add(RequestWord(CurrentCommand) + (viaProxy ? CurrentURL : RequestPath) + " HTTP/1.0");
   }
@@ -48,7 +50,10 @@ void TNMHTTP::BuildRequest() {
   const THeaderInfo& info = *HeaderInfo;
   if (!info.LocalProgram.IsEmpty()) head.SetFieldValue("User-Agent", info.LocalProgram);
   if (!info.LocalMailAddress.IsEmpty()) head.SetFieldValue("From", info.LocalMailAddress);
-  if (!info.Cookie.IsEmpty()) head.SetFieldValue("Cookie", info.Cookie);
+  // A cookie the server marked Secure is for TLS alone.
+  if (!info.Cookie.IsEmpty() && (secure_ || !SecureOnlyCookie(info.Cookie.View()))) {
+    head.SetFieldValue("Cookie", info.Cookie);
+  }
   if (!info.Referer.IsEmpty()) head.SetFieldValue("Referer", info.Referer);
   if (!info.UserId.IsEmpty() && !info.Password.IsEmpty()) {
     head.SetFieldValue("Authorization", BasicCredentials());

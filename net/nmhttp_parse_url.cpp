@@ -39,12 +39,15 @@ void TNMHTTP::ParseURL() {
 
   if (url.Pos(":") != 0) {
     const Text scheme = AsciiLower(Field(url, ':', 1));
+    // Without a colon, neither the port nor the scheme's security changes: a path alone
+    // stays on the server of the exchange before.
+    secure_ = scheme == "https";
     if (scheme == "gopher") {
       Port = 70;
     } else if (scheme == "ftp") {
       Port = 21;
-    } else if (scheme == "https") {
-      throw Exception("HTTP Secure Socket is not supported");
+    } else if (secure_) {
+      Port = 443;
     } else {
       Port = 80;
     }

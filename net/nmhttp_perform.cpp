@@ -17,6 +17,10 @@ std::int16_t TNMHTTP::Exchange() {
   std::int16_t status = 0;
   try {
     Connect();
+    if (secure_) {
+      if (!Proxy.IsEmpty()) OpenTunnel();
+      StartSecure(Host);
+    }
     SendRequest();
     ReplyNumber = 0;
     ReadResponseHead();
@@ -54,7 +58,7 @@ void TNMHTTP::PerformRequest() {
       // A bare relative Location names a resource on the host of the exchange that ended;
       // an empty one stays empty so that the next exchange reports "Empty URL".
       if (!CurrentURL.IsEmpty() && CurrentURL.Pos("/") == 0) {
-        CurrentURL = "http://" + Host + "/" + CurrentURL;
+        CurrentURL = (secure_ ? "https://" : "http://") + Host + "/" + CurrentURL;
       }
     }
     if (status == 401) OnAuthenticationNeeded(this);

@@ -119,6 +119,10 @@ void TPowersock::Disconnect() {
 void TPowersock::RequestCloseSocket() {
   ReportStatus(kStatusConnection, "Request Close Socket");
   Connected = false;
+  if (tls_ != nullptr) {
+    tls_->Shutdown();
+    tls_.reset();
+  }
   if (SocketHandle == kNoSocket) return;
   const SOCKET closed = SocketHandle;
   if (closesocket(closed) == SOCKET_ERROR) {
@@ -148,6 +152,7 @@ void TPowersock::Reopen() {
 // without a disconnect, for it was never connected.
 void TPowersock::ReplaceFailedSocket() {
   Connected = false;
+  tls_.reset();
   if (SocketHandle == kNoSocket) return;
   const SOCKET failed = SocketHandle;
   closesocket(failed);
@@ -178,6 +183,11 @@ bool TPowersock::DataAvailable() {
   ReportStatus(kStatusDetail, "Data Available");
   // Not into TransferBuffer: a send in progress keeps its data there across the pump.
   char probe;
+  if (tls_ != nullptr) {
+    // Plain bytes the session holds are there without a notification; a failure is no data.
+    std::size_t peeked = 0;
+    return tls_->Buffered() > 0 || tls_->Receive(&probe, 1, true, peeked) == TlsSession::Step::Done;
+  }
   return recv(SocketHandle, &probe, 1, MSG_PEEK) >= 1;
 }
 
@@ -211,6 +221,9 @@ void TPowersock::HandleNotification(TNotificationMessage& Message) {
           }
           break;
         case FD_CLOSE: {
+          // A secure transfer learns from its session how the data ended (close_notify or a
+          // cut), and the session may still hold plain bytes: the reader ends it.
+          if (tls_ != nullptr) break;
           // A broken connection stays for the reader, whose end of the data reports the
           // error: closing here would pass it off as a clean end. Unread data stays too.
           if (!LastEventOk) {

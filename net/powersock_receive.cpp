@@ -28,7 +28,7 @@ void TPowersock::TakeLineBytes(Text& line, std::size_t from, std::size_t count) 
   std::size_t got = 0;
   // The bytes were peeked, so they are there; the loop only guards against short reads.
   while (got < count) {
-    const int received = recv(SocketHandle, into + got, static_cast<int>(count - got), 0);
+    const int received = TransferReceive(into + got, static_cast<int>(count - got), 0);
     if (received > 0) {
       got += static_cast<std::size_t>(received);
     } else if (received == 0) {
@@ -57,11 +57,11 @@ void TPowersock::ReadLn(Text& Line) {
     // The line must fit the buffer: what was taken plus what a peek may still bring.
     if (taken >= kChunk) throw ESockError("Line too long for ReadLn");
     const std::size_t room = kChunk - taken;
-    const int peeked = recv(SocketHandle, TransferBuffer + taken,
-                            static_cast<int>(window < room ? window : room), MSG_PEEK);
+    const int peeked = TransferReceive(TransferBuffer + taken,
+                                       static_cast<int>(window < room ? window : room), MSG_PEEK);
     bool wouldBlock = false;
     if (peeked == 0) {
-      RaiseIfClosedByError();
+      EndOfData(0);
       lineCutByClose_ = std::move(Line);
       Line = Text();
       return;
@@ -103,16 +103,18 @@ void TPowersock::CaptureFile(const Text& FileName) {
   ScopeExit off([this] { TimerOff(); });
   {
     TFileStream file(FileName, TFileMode::Create);
+    std::uint64_t captured = 0;
     while (!CancelRequested) {
-      const int received = recv(SocketHandle, TransferBuffer, static_cast<int>(kChunk), 0);
+      const int received = TransferReceive(TransferBuffer, static_cast<int>(kChunk), 0);
       bool wouldBlock = false;
       if (received > 0) {
         file.WriteBuffer(TransferBuffer, received);
+        captured += static_cast<std::uint64_t>(received);
         BytesRecvd = WrappingAdd(BytesRecvd, received);
         OnPacketRecvd(this);
         TimerOn();
       } else if (received == 0) {
-        RaiseIfClosedByError();
+        EndOfData(captured);
         break;
       } else {
         if (ReceiveEnded()) break;
@@ -153,10 +155,10 @@ void TPowersock::CaptureString(Text& Captured, std::int32_t Count) {
   ScopeExit off([this] { TimerOff(); });
   while (!CancelRequested &&
          (Count == -1 || static_cast<long long>(Captured.Length()) < static_cast<long long>(Count))) {
-    const int received = recv(SocketHandle, TransferBuffer, static_cast<int>(kChunk), 0);
+    const int received = TransferReceive(TransferBuffer, static_cast<int>(kChunk), 0);
     bool wouldBlock = false;
     if (received == 0) {
-      RaiseIfClosedByError();
+      EndOfData(Captured.Length());
       break;
     }
     if (received > 0) {

@@ -13,7 +13,7 @@ void TPowersock::SendChunk(const char* data, std::size_t length, bool countAsFil
   std::size_t remaining = length;
   SendStallWait stall;
   while (remaining > 0 && !CancelRequested) {
-    const int sent = send(SocketHandle, data + (length - remaining), static_cast<int>(remaining), 0);
+    const int sent = TransferSend(data + (length - remaining), static_cast<int>(remaining));
     bool wouldBlock = false;
     if (sent == 0) break;
     if (sent > 0) {

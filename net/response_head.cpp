@@ -102,6 +102,18 @@ Text RequestSafeValue(std::string_view value) {
   return Text(value.substr(0, value.find_first_of("\r\n")));
 }
 
+bool SecureOnlyCookie(std::string_view cookie) {
+  // The attributes follow the name=value pair, each after a semicolon.
+  std::size_t start = cookie.find(';');
+  while (start != std::string_view::npos) {
+    const std::size_t end = cookie.find(';', start + 1);
+    const std::string_view attribute = cookie.substr(start + 1, end == std::string_view::npos ? end : end - start - 1);
+    if (ascii::EqualIgnoringCase(ascii::TrimBlanks(attribute), "Secure")) return true;
+    start = end;
+  }
+  return false;
+}
+
 bool TResponseHead::Take(const Text& line, std::string_view cutOff) {
   if (line.Length() > kMaxResponseHeadBytes - bytes_) throw ESockError(kResponseHeadTooLarge);
   bytes_ += line.Length();

@@ -30,6 +30,10 @@ std::optional<std::int32_t> ValidContentLength(const std::vector<Text>& values);
 // request, where it would start a line of its own.
 Text RequestSafeValue(std::string_view value);
 
+// True when a cookie, as a Set-Cookie value carries it, has the Secure attribute (any letter
+// case): such a cookie goes over TLS alone.
+bool SecureOnlyCookie(std::string_view cookie);
+
 class TResponseHead {
  public:
   // Takes the next line, its line end included; an empty line means the peer closed, and

@@ -83,23 +83,22 @@ const BIO_METHOD* SocketBioMethod(const OpensslLibrary& library) {
   return method;
 }
 
-// One context for the process: the system's trusted roots (SSL_CERT_FILE and SSL_CERT_DIR
-// where set) are read once, TLS 1.2 is the least offered, and every peer must be verified.
-SSL_CTX* ClientContext(const OpensslLibrary& library) {
-  static SSL_CTX* const context = [&library]() -> SSL_CTX* {
-    SSL_CTX* made = library.ctxNew(library.tlsClientMethod());
-    if (made == nullptr) return nullptr;
-    if (library.ctxCtrl(made, SSL_CTRL_SET_MIN_PROTO_VERSION, TLS1_2_VERSION, nullptr) != 1) {
-      return nullptr;
-    }
-    library.ctxCtrl(made, SSL_CTRL_MODE,
-                    SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER, nullptr);
-    library.ctxSetVerify(made, SSL_VERIFY_PEER, nullptr);
-    // Without readable roots every chain is untrusted, which the handshake then says.
-    library.ctxSetDefaultVerifyPaths(made);
-    return made;
-  }();
-  return context;
+// A context for one session: the system's trusted roots (SSL_CERT_FILE and SSL_CERT_DIR where
+// set) as the environment names them now, TLS 1.2 the least offered, every peer verified.
+// Null when the library cannot make one.
+SSL_CTX* NewClientContext(const OpensslLibrary& library) {
+  SSL_CTX* made = library.ctxNew(library.tlsClientMethod());
+  if (made == nullptr) return nullptr;
+  if (library.ctxCtrl(made, SSL_CTRL_SET_MIN_PROTO_VERSION, TLS1_2_VERSION, nullptr) != 1) {
+    library.ctxFree(made);
+    return nullptr;
+  }
+  library.ctxCtrl(made, SSL_CTRL_MODE, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER,
+                  nullptr);
+  library.ctxSetVerify(made, SSL_VERIFY_PEER, nullptr);
+  // Without readable roots every chain is untrusted, which the handshake then says.
+  library.ctxSetDefaultVerifyPaths(made);
+  return made;
 }
 
 class OpensslSession final : public TlsSession {
@@ -214,10 +213,12 @@ constexpr std::size_t kLongestHostName = 255;
 std::unique_ptr<TlsSession> TlsSession::Start(SOCKET socket, const Text& host) {
   const OpensslLibrary* library = vrk_posix::Openssl();
   if (library == nullptr) return nullptr;
-  SSL_CTX* context = ClientContext(*library);
   const BIO_METHOD* method = SocketBioMethod(*library);
-  if (context == nullptr || method == nullptr) return nullptr;
+  SSL_CTX* context = method != nullptr ? NewClientContext(*library) : nullptr;
+  if (context == nullptr) return nullptr;
+  // The session holds the context from here on.
   SSL* ssl = library->sslNew(context);
+  library->ctxFree(context);
   if (ssl == nullptr) throw std::bad_alloc();
   auto session = std::make_unique<OpensslSession>(*library, ssl, socket);
   BIO* bio = library->bioNew(method);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/tls_peer_process.h"
 #include "tests/e2e/vrk_runner.h"
 #include "tests/support/accessibility_session.h"
 #include "tests/support/x_clipboard.h"
@@ -82,6 +83,15 @@ TEST_F(GtkDelivery, TextReachesTheFieldWithItsLettersAndNothingElse) {
   EXPECT_EQ(receiver.Fields(), (std::vector<std::string>{"jine\tjine", "Pocasi\t" + kText}));
   EXPECT_EQ(XClipboardText(), kClipboard);
   EXPECT_TRUE(folder_.FilesBesideTheTool().empty());
+}
+
+TEST_F(GtkDelivery, TextFetchedOverTlsReachesTheField) {
+  TlsPeerProcess peer(server_.Port(), {"good"});
+  GtkReceiver receiver(*session_, "Trovane");
+  ASSERT_TRUE(receiver.Shown());
+  RunResult run = Run({"https://localhost:" + std::to_string(peer.Port(0)) + "/pocasi.txt"}, peer.ToolEnvironment());
+  EXPECT_EQ(run.out + run.err, "");
+  EXPECT_EQ(receiver.Fields(), (std::vector<std::string>{"jine\tjine", "Pocasi\t" + kText}));
 }
 
 TEST_F(GtkDelivery, TitleMatchesInAnyCaseByItsFirstTenCharacters) {

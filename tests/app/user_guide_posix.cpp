@@ -7,6 +7,9 @@
 #include <string>
 
 #include "app/messages.h"
+#include "net/NMHttp.h"
+#include "platform/tls_failure.h"
+#include "platform/tls_session.h"
 
 namespace {
 
@@ -42,6 +45,18 @@ TEST(UserGuide, ShowsEveryMessageTextAsTheToolDoes) {
   page << file.rdbuf();
   const std::string text = VisibleText(page.str());
   for (const char* message : vrk::messages::kAll) {
+    EXPECT_NE(text.find(message), std::string::npos) << "not in the guide: " << message;
+  }
+  // The secure fetch's own failures, each with its explanation.
+  using vrk::TlsFailure;
+  for (TlsFailure failure : {TlsFailure::Untrusted, TlsFailure::SelfSigned, TlsFailure::Expired,
+                             TlsFailure::NotYetValid, TlsFailure::WrongHost, TlsFailure::OldProtocol,
+                             TlsFailure::HandshakeCut, TlsFailure::NotTls, TlsFailure::Truncated,
+                             TlsFailure::Other}) {
+    const char* message = vrk::TlsFailureText(failure);
+    EXPECT_NE(text.find(message), std::string::npos) << "not in the guide: " << message;
+  }
+  for (const char* message : {vrk::kTunnelRefused, vrk::TlsSession::kUnsupported}) {
     EXPECT_NE(text.find(message), std::string::npos) << "not in the guide: " << message;
   }
 }

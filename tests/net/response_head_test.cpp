@@ -79,5 +79,14 @@ TEST(ResponseHead, HeadMayFillTheBoundButNotPassIt) {
   EXPECT_EQ(head.Bytes(), kMaxResponseHeadBytes - 2);
 }
 
+TEST(ResponseHead, OnlyTheSecureAttributeKeepsACookieToTls) {
+  for (const char* cookie : {"s=1; Secure", "s=1;secure", "s=1; path=/; SECURE ", "s=1; Secure; path=/"}) {
+    EXPECT_TRUE(SecureOnlyCookie(cookie)) << cookie;
+  }
+  for (const char* cookie : {"s=1", "secure=1", "s=Secure", "s=1; Securely", "s=1; path=/secure"}) {
+    EXPECT_FALSE(SecureOnlyCookie(cookie)) << cookie;
+  }
+}
+
 }  // namespace
 }  // namespace vrk

@@ -8,9 +8,9 @@
 //     wrong-host.pem, self-signed.pem and untrusted.pem (see test_certificates.h) into FOLDER;
 //     ca.pem is written last. Exit code 0 when done.
 //
-//   vrk_tls_peer serve FOLDER BACKEND_PORT SPEC... [--ignore-stdin]
-//     One listening port per SPEC, on 127.0.0.1, printed in the order given as "PORT <n>" lines
-//     on standard output once all listen. A SPEC is "tunnel" (a proxy: CONNECT to localhost or
+//   vrk_tls_peer serve FOLDER BACKEND_PORT PLAN... [--ignore-stdin]
+//     One listening port per PLAN, on 127.0.0.1, printed in the order given as "PORT <n>" lines
+//     on standard output once all listen. A PLAN is "tunnel" (a proxy: CONNECT to localhost or
 //     127.x.x.x answered with 200 and a tunnel, anything else with 400), or the name of a
 //     certificate of FOLDER followed by options, comma-separated:
 //       tls1.0 tls1.1 tls1.2 tls1.3  only that protocol version (default: TLS 1.2 and 1.3)
@@ -40,7 +40,7 @@ namespace {
 int Usage() {
   std::fprintf(stderr,
                "usage: vrk_tls_peer certificates FOLDER\n"
-               "       vrk_tls_peer serve FOLDER BACKEND_PORT SPEC... [--ignore-stdin]\n");
+               "       vrk_tls_peer serve FOLDER BACKEND_PORT PLAN... [--ignore-stdin]\n");
   return 2;
 }
 
@@ -59,19 +59,19 @@ int Serve(const std::vector<std::string>& arguments) {
   const std::string& port = positional[1];
   const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), backend);
   if (error != std::errc() || end != port.data() + port.size() || backend == 0 || backend > 65535) return Usage();
-  std::vector<vrk_test::ListenerSpec> specs;
+  std::vector<vrk_test::ListenerPlan> plans;
   for (std::size_t i = 2; i < positional.size(); ++i) {
-    const std::optional<vrk_test::ListenerSpec> spec = vrk_test::ParseListenerSpec(positional[i]);
-    if (!spec) {
+    const std::optional<vrk_test::ListenerPlan> plan = vrk_test::ParseListenerPlan(positional[i]);
+    if (!plan) {
       std::fprintf(stderr, "vrk_tls_peer: not a listener: %s\n", positional[i].c_str());
       return Usage();
     }
-    specs.push_back(*spec);
+    plans.push_back(*plan);
   }
   if (!vrk_test::PrepareForTheEnd()) return 1;
   std::string ports;
-  for (const vrk_test::ListenerSpec& spec : specs) {
-    const std::uint16_t listening = vrk_test::StartListener(spec, positional[0], static_cast<std::uint16_t>(backend));
+  for (const vrk_test::ListenerPlan& plan : plans) {
+    const std::uint16_t listening = vrk_test::StartListener(plan, positional[0], static_cast<std::uint16_t>(backend));
     ports += "PORT " + std::to_string(listening) + "\n";
   }
   std::fputs(ports.c_str(), stdout);

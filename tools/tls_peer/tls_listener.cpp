@@ -21,21 +21,21 @@ namespace {
 
 constexpr int kStepMs = 30000;  // the longest wait for the client or the backend
 
-SSL_CTX* MakeContext(const ListenerSpec& spec, const std::filesystem::path& certificates) {
+SSL_CTX* MakeContext(const ListenerPlan& plan, const std::filesystem::path& certificates) {
   SSL_CTX* context = SSL_CTX_new(TLS_server_method());
   if (context == nullptr) throw std::runtime_error("no TLS context");
-  const std::string chain = (certificates / (spec.certificate + ".pem")).string();
+  const std::string chain = (certificates / (plan.certificate + ".pem")).string();
   const std::string key = (certificates / "key.pem").string();
   if (SSL_CTX_use_certificate_chain_file(context, chain.c_str()) != 1 ||
       SSL_CTX_use_PrivateKey_file(context, key.c_str(), SSL_FILETYPE_PEM) != 1) {
     throw std::runtime_error("cannot load " + chain);
   }
-  if (spec.version != 0) {
+  if (plan.version != 0) {
     // The old versions need the library's lowest security level to be offered at all.
     SSL_CTX_set_security_level(context, 0);
     SSL_CTX_set_cipher_list(context, "DEFAULT:@SECLEVEL=0");
-    SSL_CTX_set_min_proto_version(context, spec.version);
-    SSL_CTX_set_max_proto_version(context, spec.version);
+    SSL_CTX_set_min_proto_version(context, plan.version);
+    SSL_CTX_set_max_proto_version(context, plan.version);
   } else {
     SSL_CTX_set_min_proto_version(context, TLS1_2_VERSION);
   }
@@ -88,8 +88,8 @@ void Rekey(SSL* ssl) {
   ERR_clear_error();
 }
 
-// Request bytes from the client to the backend, the answer back, ended as the spec says.
-void RelayTls(SSL* ssl, int client, int backend, const ListenerSpec& spec) {
+// Request bytes from the client to the backend, the answer back, ended as the plan says.
+void RelayTls(SSL* ssl, int client, int backend, const ListenerPlan& plan) {
   std::uint64_t answered = 0;
   bool requestOpen = true;
   bool rekeyed = false;
@@ -113,30 +113,30 @@ void RelayTls(SSL* ssl, int client, int backend, const ListenerSpec& spec) {
     if (watched[1].revents == 0) continue;
     const ssize_t got = ::recv(backend, buffer, sizeof buffer, 0);
     if (got <= 0) {
-      if (spec.closeNotify) SSL_shutdown(ssl);
+      if (plan.closeNotify) SSL_shutdown(ssl);
       return;
     }
     std::size_t size = static_cast<std::size_t>(got);
-    if (spec.cutAfter && answered + size >= *spec.cutAfter) {
-      WriteAll(ssl, client, buffer, static_cast<std::size_t>(*spec.cutAfter - answered));
+    if (plan.cutAfter && answered + size >= *plan.cutAfter) {
+      WriteAll(ssl, client, buffer, static_cast<std::size_t>(*plan.cutAfter - answered));
       return;
     }
     if (!WriteAll(ssl, client, buffer, size)) return;
     answered += size;
-    if (spec.rekey && !rekeyed) {
+    if (plan.rekey && !rekeyed) {
       rekeyed = true;
       Rekey(ssl);
     }
   }
 }
 
-void ServeTls(int client, SSL_CTX* context, const ListenerSpec& spec, std::uint16_t backendPort) {
+void ServeTls(int client, SSL_CTX* context, const ListenerPlan& plan, std::uint16_t backendPort) {
   loopback::SetNonBlocking(client);
   SSL* ssl = SSL_new(context);
   if (ssl != nullptr && SSL_set_fd(ssl, client) == 1 && Accept(ssl, client)) {
     const int backend = loopback::Connect(backendPort);
     if (backend >= 0) {
-      RelayTls(ssl, client, backend, spec);
+      RelayTls(ssl, client, backend, plan);
       ::close(backend);
     }
   }
@@ -152,54 +152,54 @@ bool ParseCount(const std::string& text, std::uint64_t& count) {
 
 }  // namespace
 
-std::optional<ListenerSpec> ParseListenerSpec(const std::string& text) {
-  ListenerSpec spec;
+std::optional<ListenerPlan> ParseListenerPlan(const std::string& text) {
+  ListenerPlan plan;
   if (text == "tunnel") {
-    spec.tunnel = true;
-    return spec;
+    plan.tunnel = true;
+    return plan;
   }
   std::istringstream parts(text);
   std::string part;
-  std::getline(parts, spec.certificate, ',');
-  if (spec.certificate.empty()) return std::nullopt;
+  std::getline(parts, plan.certificate, ',');
+  if (plan.certificate.empty()) return std::nullopt;
   while (std::getline(parts, part, ',')) {
     std::uint64_t count = 0;
     if (part == "tls1.0") {
-      spec.version = TLS1_VERSION;
+      plan.version = TLS1_VERSION;
     } else if (part == "tls1.1") {
-      spec.version = TLS1_1_VERSION;
+      plan.version = TLS1_1_VERSION;
     } else if (part == "tls1.2") {
-      spec.version = TLS1_2_VERSION;
+      plan.version = TLS1_2_VERSION;
     } else if (part == "tls1.3") {
-      spec.version = TLS1_3_VERSION;
+      plan.version = TLS1_3_VERSION;
     } else if (part == "no-close-notify") {
-      spec.closeNotify = false;
+      plan.closeNotify = false;
     } else if (part == "rekey") {
-      spec.rekey = true;
+      plan.rekey = true;
     } else if (part.rfind("cut-after=", 0) == 0 && ParseCount(part.substr(10), count)) {
-      spec.cutAfter = count;
+      plan.cutAfter = count;
     } else {
       return std::nullopt;
     }
   }
-  return spec;
+  return plan;
 }
 
-std::uint16_t StartListener(const ListenerSpec& spec, const std::filesystem::path& certificates,
+std::uint16_t StartListener(const ListenerPlan& plan, const std::filesystem::path& certificates,
                             std::uint16_t backendPort) {
-  SSL_CTX* context = spec.tunnel ? nullptr : MakeContext(spec, certificates);
+  SSL_CTX* context = plan.tunnel ? nullptr : MakeContext(plan, certificates);
   std::uint16_t port = 0;
   const int listener = loopback::Listen(port);
   if (listener < 0) throw std::runtime_error("cannot listen");
-  std::thread([listener, context, spec, backendPort] {
+  std::thread([listener, context, plan, backendPort] {
     for (;;) {
       const int client = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
       if (client < 0) continue;
-      std::thread([client, context, spec, backendPort] {
-        if (spec.tunnel) {
+      std::thread([client, context, plan, backendPort] {
+        if (plan.tunnel) {
           ServeTunnel(client);
         } else {
-          ServeTls(client, context, spec, backendPort);
+          ServeTls(client, context, plan, backendPort);
         }
       }).detach();
     }

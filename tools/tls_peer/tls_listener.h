@@ -10,7 +10,7 @@
 
 namespace vrk_test {
 
-struct ListenerSpec {
+struct ListenerPlan {
   bool tunnel = false;
   std::string certificate = "good";  // the name of a test certificate
   // Only this protocol version (TLS1_VERSION, ...); 0: TLS 1.2 and 1.3.
@@ -23,11 +23,11 @@ struct ListenerSpec {
 
 // "tunnel", or a certificate name followed by options, comma-separated: tls1.0, tls1.1, tls1.2,
 // tls1.3, no-close-notify, cut-after=N, rekey. Null when it is not one.
-std::optional<ListenerSpec> ParseListenerSpec(const std::string& text);
+std::optional<ListenerPlan> ParseListenerPlan(const std::string& text);
 
 // Listens on 127.0.0.1 and serves every connection on a thread of its own, for the life of
 // the process. Returns the port; throws std::runtime_error when it cannot listen.
-std::uint16_t StartListener(const ListenerSpec& spec, const std::filesystem::path& certificates,
+std::uint16_t StartListener(const ListenerPlan& plan, const std::filesystem::path& certificates,
                             std::uint16_t backendPort);
 
 }  // namespace vrk_test

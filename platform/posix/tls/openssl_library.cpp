@@ -20,7 +20,7 @@ bool Resolve(void* library, const char* name, Function& function) {
 
 bool ResolveSsl(void* ssl, OpensslLibrary& table) {
   return VRK_RESOLVE(ssl, table.tlsClientMethod, TLS_client_method) &&
-         VRK_RESOLVE(ssl, table.ctxNew, SSL_CTX_new) &&
+         VRK_RESOLVE(ssl, table.ctxNew, SSL_CTX_new) && VRK_RESOLVE(ssl, table.ctxFree, SSL_CTX_free) &&
          VRK_RESOLVE(ssl, table.ctxCtrl, SSL_CTX_ctrl) &&
          VRK_RESOLVE(ssl, table.ctxSetDefaultVerifyPaths, SSL_CTX_set_default_verify_paths) &&
          VRK_RESOLVE(ssl, table.ctxSetVerify, SSL_CTX_set_verify) &&

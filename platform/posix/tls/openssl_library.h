@@ -13,6 +13,7 @@ struct OpensslLibrary {
   // libssl
   const SSL_METHOD* (*tlsClientMethod)();
   SSL_CTX* (*ctxNew)(const SSL_METHOD*);
+  void (*ctxFree)(SSL_CTX*);
   long (*ctxCtrl)(SSL_CTX*, int, long, void*);
   int (*ctxSetDefaultVerifyPaths)(SSL_CTX*);
   void (*ctxSetVerify)(SSL_CTX*, int, SSL_verify_cb);
