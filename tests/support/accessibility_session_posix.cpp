@@ -11,9 +11,10 @@ AccessibilitySession::AccessibilitySession() {
   // Xvfb picks a free display and tells its number once it takes connections. It must keep
   // what the bus launcher writes on its root window, as a desktop's display does: by default
   // it resets when its last client leaves, and the launcher, the first, leaves at once. Qt 5
-  // reads the accessibility bus's address there as it starts and joins at once; without it
-  // Qt asks the session bus for the address, and the answer comes after its first turn of
-  // the event loop, where it registers with the bus: that fails, and it never tries again.
+  // reads the accessibility bus's address there as it starts and joins at once. Without it,
+  // Qt 5 stays off the bus unless told to join; told, it asks the session bus for the address,
+  // whose answer comes after its first turn of the event loop, where it registers with the
+  // bus: that fails, and it never tries again.
   ChildOptions server;
   server.arguments = {"-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp",
                       "-noreset"};
