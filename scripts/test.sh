@@ -34,8 +34,10 @@ for preset in default asan windows; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
   if [[ "$preset" == windows ]]; then
-    # The suites share one Wine prefix, and the proxy tests change its registry.
-    VRK_RELEASE_FOLDER=$(echo "$unpacked"/windows/vrk-*) ctest --preset "$preset" -j 1
+    # The suites share one Wine prefix, and the proxy tests change its registry. The HTTPS
+    # tests start the Linux build's TLS peer under Wine.
+    VRK_TLS_PEER="$root/build/default/tools/tls_peer/vrk_tls_peer" \
+      VRK_RELEASE_FOLDER=$(echo "$unpacked"/windows/vrk-*) ctest --preset "$preset" -j 1
   else
     VRK_RELEASE_FOLDER=$(echo "$unpacked"/linux/vrk-*) ctest --preset "$preset" -j "$jobs"
   fi

@@ -3,8 +3,43 @@
 #include <chrono>
 #include <cstdlib>
 #include <stdexcept>
+#include <thread>
+
+#ifdef _WIN32
+#include "tests/e2e/wine_peer.h"
+#endif
 
 namespace vrk_test {
+
+namespace {
+
+// A path as the peer, a Linux program, names it.
+std::string PeerPath(const std::filesystem::path& path) {
+#ifdef _WIN32
+  return WineUnixPath(path);
+#else
+  return path.string();
+#endif
+}
+
+// Whether the peer made its certificates. Under Wine it is a Linux process, which Windows
+// cannot wait for: the CA, which it writes last, says that it is done.
+bool CertificatesMade(ChildProcess& maker, const std::filesystem::path& caFile) {
+#ifdef _WIN32
+  (void)maker;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!std::filesystem::exists(caFile)) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+#else
+  (void)caFile;
+  return maker.Wait(std::chrono::seconds(60)) == 0;
+#endif
+}
+
+}  // namespace
 
 std::string TlsPeerProgram() {
 #ifdef VRK_TLS_PEER
@@ -18,15 +53,21 @@ std::string TlsPeerProgram() {
 TlsPeerProcess::TlsPeerProcess(std::uint16_t backendPort, const std::vector<std::string>& plans) {
   const std::string program = TlsPeerProgram();
   {
-    ChildProcess maker(program, Arguments({"certificates", folder_.Path().string()}));
-    if (maker.Wait(std::chrono::seconds(60)) != 0) throw std::runtime_error("the TLS peer made no certificates");
+    ChildProcess maker(program, Arguments({"certificates", PeerPath(folder_.Path())}));
+    if (!CertificatesMade(maker, CaFile())) throw std::runtime_error("the TLS peer made no certificates");
   }
-  ChildOptions options = Arguments({"serve", folder_.Path().string(), std::to_string(backendPort)});
-  options.arguments.insert(options.arguments.end(), plans.begin(), plans.end());
+  std::vector<std::string> arguments = {"serve", PeerPath(folder_.Path()), std::to_string(backendPort)};
+  arguments.insert(arguments.end(), plans.begin(), plans.end());
   // It ends when its input does, also when this process dies first.
+#ifdef _WIN32
+  trusted_ = std::make_unique<WineTrustedRoot>(CaFile());
+  process_ = std::make_unique<WineLinuxProcess>(program, arguments);
+#else
+  ChildOptions options = Arguments(arguments);
   options.input = Stream::kPipe;
   options.output = Stream::kPipe;
   process_ = std::make_unique<ChildProcess>(program, options);
+#endif
   for (std::size_t i = 0; i < plans.size(); ++i) {
     const std::string line = process_->ReadLine();
     if (line.rfind("PORT ", 0) != 0) throw std::runtime_error("the TLS peer did not listen: " + line);
@@ -35,8 +76,10 @@ TlsPeerProcess::TlsPeerProcess(std::uint16_t backendPort, const std::vector<std:
 }
 
 TlsPeerProcess::~TlsPeerProcess() {
+#ifndef _WIN32
   process_->CloseInput();
   if (!process_->Wait(std::chrono::seconds(5))) process_->Kill();
+#endif
 }
 
 std::vector<std::string> TlsPeerProcess::ToolEnvironment() const {

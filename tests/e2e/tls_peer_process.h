@@ -1,7 +1,8 @@
 // The TLS test peer (tools/tls_peer) run for a suite: the private test CA and its certificates
 // made in a scratch folder of its own, and one listening port per plan in front of an HTTP
-// backend on 127.0.0.1. The machine's trust store is never touched: the tool is told the CA
-// through its environment.
+// backend on 127.0.0.1. The machine's trust store is never touched: the Linux tool is told the
+// CA through its environment; the Windows build's tests start the Linux peer under Wine and
+// trust the CA in the build folder's Wine prefix alone (wine_peer.h).
 #pragma once
 
 #include <cstdint>
@@ -13,6 +14,11 @@
 #include "tests/support/scratch_folder.h"
 
 namespace vrk_test {
+
+#ifdef _WIN32
+class WineLinuxProcess;
+class WineTrustedRoot;
+#endif
 
 // The peer program; empty where this build has none to start (then the tests skip).
 std::string TlsPeerProgram();
@@ -34,7 +40,12 @@ class TlsPeerProcess {
 
  private:
   ScratchFolder folder_{"vrk-tls-"};
+#ifdef _WIN32
+  std::unique_ptr<WineLinuxProcess> process_;
+  std::unique_ptr<WineTrustedRoot> trusted_;
+#else
   std::unique_ptr<ChildProcess> process_;
+#endif
   std::vector<std::uint16_t> ports_;
 };
 
