@@ -14,6 +14,7 @@
 #include "platform/win32/tls/certificate_check.h"
 #include "platform/win32/tls/credentials.h"
 #include "platform/win32/tls/schannel.h"
+#include "platform/win32/tls/security_library.h"
 #include "platform/win32/tls/server_answer.h"
 
 namespace vrk {
@@ -29,6 +30,8 @@ constexpr unsigned char kAlertRecord = 21;
 // The longest name the server name indication carries.
 constexpr std::size_t kLongestHostName = 255;
 
+const SecurityFunctionTableA& Sspi() { return *schannel::Security()->sspi; }
+
 // How a socket call went.
 enum class Io { Done, WouldBlock, Ended };
 
@@ -37,7 +40,7 @@ struct ContextBuffer {
   SecBuffer buffer;
   explicit ContextBuffer(unsigned long type) : buffer{0, type, nullptr} {}
   ~ContextBuffer() {
-    if (buffer.pvBuffer != nullptr) FreeContextBuffer(buffer.pvBuffer);
+    if (buffer.pvBuffer != nullptr) Sspi().FreeContextBuffer(buffer.pvBuffer);
   }
   ContextBuffer(const ContextBuffer&) = delete;
   ContextBuffer& operator=(const ContextBuffer&) = delete;
@@ -70,7 +73,7 @@ class SchannelSession final : public TlsSession {
   SchannelSession(SOCKET socket, const Text& host, schannel::Credentials credentials)
       : socket_(socket), host_(host), credentials_(std::move(credentials)) {}
   ~SchannelSession() override {
-    if (contextMade_) DeleteSecurityContext(&context_);
+    if (contextMade_) Sspi().DeleteSecurityContext(&context_);
   }
 
   Step Handshake() override;
@@ -193,7 +196,7 @@ SECURITY_STATUS SchannelSession::Negotiate() {
   std::vector<char> target;
   if (first && !schannel::IsAddress(host_)) target.assign(host_.c_str(), host_.c_str() + host_.Length() + 1);
   const SECURITY_STATUS status =
-      InitializeSecurityContextA(credentials_.Handle(), first ? nullptr : &context_, target.empty() ? nullptr : target.data(),
+      Sspi().InitializeSecurityContextA(credentials_.Handle(), first ? nullptr : &context_, target.empty() ? nullptr : target.data(),
                                  kRequest, 0, 0, first ? nullptr : &inputs, 0, &context_, &outputs, &attributes, nullptr);
   token.buffer = output[0];
   alert.buffer = output[1];
@@ -241,20 +244,20 @@ TlsSession::Step SchannelSession::Handshake() {
 // After the handshake: only TLS 1.2 and 1.3, and a certificate that passes.
 TlsSession::Step SchannelSession::Established() {
   SecPkgContext_ConnectionInfo connection{};
-  if (QueryContextAttributesA(&context_, SECPKG_ATTR_CONNECTION_INFO, &connection) != SEC_E_OK) {
+  if (Sspi().QueryContextAttributesA(&context_, SECPKG_ATTR_CONNECTION_INFO, &connection) != SEC_E_OK) {
     return Fail(TlsFailure::Other);
   }
   // The credentials asked for no older protocol; this holds where they were not obeyed.
   if ((connection.dwProtocol & (SP_PROT_TLS1_2 | SP_PROT_TLS1_3)) == 0) return Fail(TlsFailure::OldProtocol);
   tls13_ = (connection.dwProtocol & SP_PROT_TLS1_3) != 0;
-  if (QueryContextAttributesA(&context_, SECPKG_ATTR_STREAM_SIZES, &sizes_) != SEC_E_OK) return Fail(TlsFailure::Other);
+  if (Sspi().QueryContextAttributesA(&context_, SECPKG_ATTR_STREAM_SIZES, &sizes_) != SEC_E_OK) return Fail(TlsFailure::Other);
   PCCERT_CONTEXT certificate = nullptr;
-  if (QueryContextAttributesA(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate) != SEC_E_OK ||
+  if (Sspi().QueryContextAttributesA(&context_, SECPKG_ATTR_REMOTE_CERT_CONTEXT, &certificate) != SEC_E_OK ||
       certificate == nullptr) {
     return Fail(TlsFailure::Untrusted);
   }
   const std::optional<TlsFailure> refused = schannel::CheckServerCertificate(certificate, host_);
-  CertFreeCertificateContext(certificate);
+  schannel::Security()->freeCertificate(certificate);
   if (refused) return Fail(*refused);
   established_ = true;
   return Step::Done;
@@ -276,7 +279,7 @@ bool SchannelSession::DecryptRecord() {
                           {0, SECBUFFER_EMPTY, nullptr},
                           {0, SECBUFFER_EMPTY, nullptr}};
   SecBufferDesc message{SECBUFFER_VERSION, 4, buffers};
-  const SECURITY_STATUS status = DecryptMessage(&context_, &message, 0, nullptr);
+  const SECURITY_STATUS status = Sspi().DecryptMessage(&context_, &message, 0, nullptr);
   if (status == SEC_E_INCOMPLETE_MESSAGE) {
     needMore_ = true;
     return true;
@@ -363,7 +366,7 @@ bool SchannelSession::Encrypt(const char* data, std::size_t size) {
                           {static_cast<unsigned long>(trailer), SECBUFFER_STREAM_TRAILER, record + header + size},
                           {0, SECBUFFER_EMPTY, nullptr}};
   SecBufferDesc message{SECBUFFER_VERSION, 4, buffers};
-  if (EncryptMessage(&context_, 0, &message, 0) != SEC_E_OK) {
+  if (Sspi().EncryptMessage(&context_, 0, &message, 0) != SEC_E_OK) {
     outgoing_.clear();
     return false;
   }
@@ -399,11 +402,11 @@ void SchannelSession::Shutdown() noexcept {
   DWORD request = SCHANNEL_SHUTDOWN;
   SecBuffer control{sizeof request, SECBUFFER_TOKEN, &request};
   SecBufferDesc controls{SECBUFFER_VERSION, 1, &control};
-  if (ApplyControlToken(&context_, &controls) != SEC_E_OK) return;
+  if (Sspi().ApplyControlToken(&context_, &controls) != SEC_E_OK) return;
   ContextBuffer token(SECBUFFER_TOKEN);
   SecBufferDesc outputs{SECBUFFER_VERSION, 1, &token.buffer};
   ULONG attributes = 0;
-  const SECURITY_STATUS status = InitializeSecurityContextA(credentials_.Handle(), &context_, nullptr, kRequest, 0, 0,
+  const SECURITY_STATUS status = Sspi().InitializeSecurityContextA(credentials_.Handle(), &context_, nullptr, kRequest, 0, 0,
                                                             nullptr, 0, &context_, &outputs, &attributes, nullptr);
   // Wine makes no close_notify here; the server then sees the close alone.
   if ((status == SEC_E_OK || status == SEC_I_CONTINUE_NEEDED) && token.buffer.pvBuffer != nullptr) {

@@ -7,12 +7,14 @@
 // The policy's SECURITY_FLAG_IGNORE_ values; nothing of the library itself is used.
 #include <wininet.h>
 
+#include "platform/win32/tls/security_library.h"
+
 namespace vrk::schannel {
 
 namespace {
 
 struct ChainRelease {
-  void operator()(PCCERT_CHAIN_CONTEXT chain) const noexcept { CertFreeCertificateChain(chain); }
+  void operator()(PCCERT_CHAIN_CONTEXT chain) const noexcept { Security()->freeChain(chain); }
 };
 using Chain = std::unique_ptr<const CERT_CHAIN_CONTEXT, ChainRelease>;
 
@@ -26,7 +28,7 @@ Chain BuildChain(PCCERT_CONTEXT certificate) {
   parameters.RequestedUsage.Usage.cUsageIdentifier = 1;
   parameters.RequestedUsage.Usage.rgpszUsageIdentifier = &usage;
   PCCERT_CHAIN_CONTEXT chain = nullptr;
-  if (!CertGetCertificateChain(nullptr, certificate, nullptr, certificate->hCertStore, &parameters, 0, nullptr,
+  if (!Security()->getChain(nullptr, certificate, nullptr, certificate->hCertStore, &parameters, 0, nullptr,
                                &chain)) {
     return nullptr;
   }
@@ -46,7 +48,7 @@ TlsFailure DateFailure(const CERT_CHAIN_CONTEXT& chain) {
   for (DWORD c = 0; c < chain.cChain; ++c) {
     const CERT_SIMPLE_CHAIN& simple = *chain.rgpChain[c];
     for (DWORD e = 0; e < simple.cElement; ++e) {
-      const LONG when = CertVerifyTimeValidity(nullptr, simple.rgpElement[e]->pCertContext->pCertInfo);
+      const LONG when = Security()->verifyTimeValidity(nullptr, simple.rgpElement[e]->pCertContext->pCertInfo);
       if (when < 0) return TlsFailure::NotYetValid;
       if (when > 0) return TlsFailure::Expired;
     }
@@ -56,11 +58,11 @@ TlsFailure DateFailure(const CERT_CHAIN_CONTEXT& chain) {
 
 bool NamesAddress(PCCERT_CONTEXT certificate, const in_addr& address) {
   const CERT_INFO& info = *certificate->pCertInfo;
-  const PCERT_EXTENSION extension = CertFindExtension(szOID_SUBJECT_ALT_NAME2, info.cExtension, info.rgExtension);
+  const PCERT_EXTENSION extension = Security()->findExtension(szOID_SUBJECT_ALT_NAME2, info.cExtension, info.rgExtension);
   if (extension == nullptr) return false;
   CERT_ALT_NAME_INFO* names = nullptr;
   DWORD size = 0;
-  if (!CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, extension->Value.pbData,
+  if (!Security()->decodeObject(X509_ASN_ENCODING, X509_ALTERNATE_NAME, extension->Value.pbData,
                            extension->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr, &names, &size)) {
     return false;
   }
@@ -97,7 +99,7 @@ DWORD PolicyError(const CERT_CHAIN_CONTEXT& chain, const Text& host, bool addres
   parameters.pvExtraPolicyPara = &server;
   CERT_CHAIN_POLICY_STATUS status{};
   status.cbSize = sizeof status;
-  if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, &chain, &parameters, &status)) {
+  if (!Security()->verifyChainPolicy(CERT_CHAIN_POLICY_SSL, &chain, &parameters, &status)) {
     return static_cast<DWORD>(CERT_E_CRITICAL);
   }
   return status.dwError;

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "platform/win32/tls/security_library.h"
+
 namespace vrk::schannel {
 
 namespace {
@@ -14,15 +16,15 @@ constexpr DWORD kFlags = SCH_CRED_NO_DEFAULT_CREDS | SCH_CRED_MANUAL_CRED_VALIDA
 bool AcquireWith(void* authData, CredHandle& handle) {
   TimeStamp expiry{};
   char package[] = UNISP_NAME_A;
-  return AcquireCredentialsHandleA(nullptr, package, SECPKG_CRED_OUTBOUND, nullptr, authData, nullptr,
-                                   nullptr, &handle, &expiry) == SEC_E_OK;
+  return Security()->sspi->AcquireCredentialsHandleA(nullptr, package, SECPKG_CRED_OUTBOUND, nullptr, authData, nullptr,
+                                                     nullptr, &handle, &expiry) == SEC_E_OK;
 }
 
 // True when the credentials enable nothing but what we offer. Systems that take the newer
 // form of credentials without knowing its protocol limits enable their defaults instead.
 bool OfferOnlyWhatWeAsk(CredHandle& handle) {
   SecPkgCred_SupportedProtocols enabled{};
-  if (QueryCredentialsAttributesA(&handle, SECPKG_ATTR_SUPPORTED_PROTOCOLS, &enabled) != SEC_E_OK) return false;
+  if (Security()->sspi->QueryCredentialsAttributesA(&handle, SECPKG_ATTR_SUPPORTED_PROTOCOLS, &enabled) != SEC_E_OK) return false;
   return (enabled.grbitProtocol & kOffered) != 0 && (enabled.grbitProtocol & kOld) == 0;
 }
 
@@ -37,7 +39,7 @@ bool AcquireCurrent(CredHandle& handle) {
   credentials.pTlsParameters = &limits;
   if (!AcquireWith(&credentials, handle)) return false;
   if (OfferOnlyWhatWeAsk(handle)) return true;
-  FreeCredentialsHandle(&handle);
+  Security()->sspi->FreeCredentialHandle(&handle);
   return false;
 }
 
@@ -54,6 +56,7 @@ bool AcquireClassic(DWORD protocols, CredHandle& handle) {
 
 Credentials Credentials::Acquire() {
   Credentials made;
+  if (Security() == nullptr) return made;
   made.valid_ = AcquireCurrent(made.handle_) || AcquireClassic(kOffered, made.handle_) ||
                 AcquireClassic(SP_PROT_TLS1_2_CLIENT, made.handle_);
   return made;
@@ -64,7 +67,7 @@ Credentials::Credentials(Credentials&& other) noexcept
 
 Credentials& Credentials::operator=(Credentials&& other) noexcept {
   if (this != &other) {
-    if (valid_) FreeCredentialsHandle(&handle_);
+    if (valid_) Security()->sspi->FreeCredentialHandle(&handle_);
     handle_ = other.handle_;
     valid_ = std::exchange(other.valid_, false);
   }
@@ -72,7 +75,7 @@ Credentials& Credentials::operator=(Credentials&& other) noexcept {
 }
 
 Credentials::~Credentials() {
-  if (valid_) FreeCredentialsHandle(&handle_);
+  if (valid_) Security()->sspi->FreeCredentialHandle(&handle_);
 }
 
 }  // namespace vrk::schannel
