@@ -22,20 +22,20 @@ std::string PeerPath(const std::filesystem::path& path) {
 #endif
 }
 
-// Whether the peer made its certificates. Under Wine it is a Linux process, which Windows
-// cannot wait for: the CA, which it writes last, says that it is done.
-bool CertificatesMade(ChildProcess& maker, const std::filesystem::path& caFile) {
+// Has the peer make its certificates into `folder`; throws when it made none.
+void MakeCertificates(const std::string& program, const std::filesystem::path& folder) {
 #ifdef _WIN32
-  (void)maker;
+  // Under Wine it is a Linux process, which Windows has no handle for: the CA, which it writes
+  // last, says that it is done.
+  WineLinuxProcess maker(program, {"certificates", PeerPath(folder)});
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (!std::filesystem::exists(caFile)) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
+  while (!std::filesystem::exists(folder / "ca.pem")) {
+    if (std::chrono::steady_clock::now() > deadline) throw std::runtime_error("the TLS peer made no certificates");
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
-  return true;
 #else
-  (void)caFile;
-  return maker.Wait(std::chrono::seconds(60)) == 0;
+  ChildProcess maker(program, Arguments({"certificates", PeerPath(folder)}));
+  if (maker.Wait(std::chrono::seconds(60)) != 0) throw std::runtime_error("the TLS peer made no certificates");
 #endif
 }
 
@@ -52,10 +52,7 @@ std::string TlsPeerProgram() {
 
 TlsPeerProcess::TlsPeerProcess(std::uint16_t backendPort, const std::vector<std::string>& plans) {
   const std::string program = TlsPeerProgram();
-  {
-    ChildProcess maker(program, Arguments({"certificates", PeerPath(folder_.Path())}));
-    if (!CertificatesMade(maker, CaFile())) throw std::runtime_error("the TLS peer made no certificates");
-  }
+  MakeCertificates(program, folder_.Path());
   std::vector<std::string> arguments = {"serve", PeerPath(folder_.Path()), std::to_string(backendPort)};
   arguments.insert(arguments.end(), plans.begin(), plans.end());
   // It ends when its input does, also when this process dies first.

@@ -16,8 +16,10 @@ std::string WineUnixPath(const std::filesystem::path& path);
 
 // A Linux program started by Wine, whose standard input and output are one end of a loopback
 // connection: Wine hands a Linux program no Windows pipe (it gets /dev/null), but a socket is a
-// socket on both sides. Wine cannot wait for such a process either; it ends when its input
-// does, which closing this end brings, also when the test program dies.
+// socket on both sides. Wine gives no handle for such a process either (ChildProcess must not
+// be used: its end would terminate a null handle, which is every other thread of the test
+// program); the program ends when its input does, which closing this end brings, also when the
+// test program dies.
 class WineLinuxProcess {
  public:
   // Throws std::runtime_error when the program cannot be started.
