@@ -61,8 +61,9 @@ TEST_F(FileFaults, DiskFillingUpMidTextIsAWriteErrorThatKeepsEveryFile) {
   EXPECT_EQ(run.err, kWriteError);
   ExpectTargetAndOldUnchanged(disk.Path());
   EXPECT_EQ(Names(disk.Path()), (std::set<std::string>{"out.txt", "out.old"}));
-  // The text never moved into memory on its way to failing.
-  EXPECT_LT(run.peakKiB, 32 * 1024);
+  // The text never moved into memory on its way to failing: holding the 64 MiB the disk
+  // took would show here, while the sanitizer build's own bookkeeping stays well below.
+  EXPECT_LT(run.peakKiB, 48 * 1024);
 }
 
 TEST_F(FileFaults, FullDiskAtTheStartFailsLargeAndSmallTextsAlike) {
