@@ -1,6 +1,7 @@
 // TNMHTTP::PerformRequest: the exchanges of one call, their outcome and redirections.
 #include "framework/exceptions.h"
 #include "net/NMHttp.h"
+#include "platform/text_rules.h"
 
 namespace vrk {
 
@@ -58,7 +59,9 @@ void TNMHTTP::PerformRequest() {
       // A bare relative Location names a resource on the host of the exchange that ended;
       // an empty one stays empty so that the next exchange reports "Empty URL".
       if (!CurrentURL.IsEmpty() && CurrentURL.Pos("/") == 0) {
-        CurrentURL = (secure_ ? "https://" : "http://") + Host + "/" + CurrentURL;
+        // A server on a port of its own stays there.
+        const Text port = Port == (secure_ ? 443 : 80) ? Text() : ":" + IntToStr(Port);
+        CurrentURL = (secure_ ? "https://" : "http://") + Host + port + "/" + CurrentURL;
       }
     }
     if (status == 401) OnAuthenticationNeeded(this);

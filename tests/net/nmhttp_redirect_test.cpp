@@ -60,6 +60,18 @@ TEST(NMHttpRedirect, BareRelativeLocationIsResolvedAgainstTheHost) {
   EXPECT_EQ(client->Body, "new");
 }
 
+TEST(NMHttpRedirect, BareRelativeLocationKeepsTheServersPort) {
+  ScriptedServer server(ConnectionPlan::Sequence({
+      Answer(Redirect(302, "Location: new.html\r\n")),
+      Answer(Response("HTTP/1.0 200 OK", "", "new")),
+  }));
+  auto client = MakeClient();
+  client->Get(Text(server.Url("/dir/start")));
+  ASSERT_EQ(server.ConnectionCount(), 2u);
+  EXPECT_EQ(RequestLine(server.Received(1)), "GET /new.html HTTP/1.0");
+  EXPECT_EQ(client->Body, "new");
+}
+
 TEST(NMHttpRedirect, RedirectionWithoutLocationRequestsTheLastOneKnown) {
   ScriptedServer server(ConnectionPlan::Sequence({
       Answer(Redirect(301, "")),
