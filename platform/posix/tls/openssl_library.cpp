@@ -1,20 +1,12 @@
 #include "platform/posix/tls/openssl_library.h"
 
-#include <dlfcn.h>
+#include "platform/posix/kernel/shared_library.h"
 
 #include <openssl/err.h>
 
 namespace vrk_posix {
 
 namespace {
-
-// The field must have the type of the function of the headers, so a signature that differs
-// from the library's own does not build.
-template <typename Function>
-bool Resolve(void* library, const char* name, Function& function) {
-  function = reinterpret_cast<Function>(::dlsym(library, name));
-  return function != nullptr;
-}
 
 #define VRK_RESOLVE(library, field, symbol) Resolve<decltype(&symbol)>(library, #symbol, field)
 
@@ -60,9 +52,9 @@ bool ResolveCrypto(void* crypto, OpensslLibrary& table) {
 
 const OpensslLibrary* Load() {
   // Version 3 by its file name: the interface above is that version's.
-  void* crypto = ::dlopen("libcrypto.so.3", RTLD_NOW | RTLD_LOCAL);
+  void* crypto = OpenQuietly("libcrypto.so.3");
   if (crypto == nullptr) return nullptr;
-  void* ssl = ::dlopen("libssl.so.3", RTLD_NOW | RTLD_LOCAL);
+  void* ssl = OpenQuietly("libssl.so.3");
   static OpensslLibrary table{};
   if (ssl == nullptr || !ResolveSsl(ssl, table) || !ResolveCrypto(crypto, table)) {
     if (ssl != nullptr) ::dlclose(ssl);

@@ -1,34 +1,10 @@
 #include "platform/posix/urlmon/curl_library.h"
 
-#include <dlfcn.h>
-#include <fcntl.h>
-#include <unistd.h>
+#include "platform/posix/kernel/shared_library.h"
 
 namespace vrk_posix {
 
 namespace {
-
-template <typename Function>
-bool Resolve(void* library, const char* name, Function& function) {
-  function = reinterpret_cast<Function>(::dlsym(library, name));
-  return function != nullptr;
-}
-
-// The tool's error stream holds its boxes alone; a library that initialises itself as it loads
-// may write there when that fails (one TLS library does when memory is short, and the download
-// then fails by itself or goes on without it). While the library loads, the stream goes nowhere.
-void* OpenQuietly(const char* name) {
-  const int saved = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
-  const int nowhere = saved < 0 ? -1 : ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-  if (nowhere >= 0) ::dup2(nowhere, STDERR_FILENO);
-  void* library = ::dlopen(name, RTLD_NOW | RTLD_LOCAL);
-  if (nowhere >= 0) {
-    ::dup2(saved, STDERR_FILENO);
-    ::close(nowhere);
-  }
-  if (saved >= 0) ::close(saved);
-  return library;
-}
 
 const CurlLibrary* Load() {
   // The two builds Debian ships share one interface; either will do.
