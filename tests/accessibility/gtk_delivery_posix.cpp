@@ -20,6 +20,7 @@ namespace {
 const std::string kText = "Zítra jasno, 25 °C, vítr slabý";
 const std::string kClipboard = "schranka pred behem";
 const std::vector<std::string> kUntouched = {"jine\tjine", "Pocasi\tPocasi"};
+const std::vector<std::string> kDelivered = {"jine\tjine", "Pocasi\t" + kText};
 
 // Whether a session bus was started through this display: libdbus does that, and leaves it
 // running, for a program that asks for the session bus where none is named.
@@ -100,6 +101,26 @@ TEST_F(GtkDelivery, TitleMatchesInAnyCaseByItsFirstTenCharacters) {
   folder_.WriteSettings("[Main]\nProgram=trovane - dnes\nEdit=POCASI\n");
   Run({Url()});
   EXPECT_EQ(receiver.Fields(), (std::vector<std::string>{"jine\tjine", "Pocasi\t" + kText}));
+}
+
+// Positions are letters, not UTF-8 bytes: a title of nine Czech letters ends where the setting
+// has its tenth (its bytes would agree up to there), while one that agrees in its first ten
+// letters is the program. What is passed over gets the clipboard instead.
+TEST_F(GtkDelivery, CzechTitleMatchesByItsFirstTenLetters) {
+  folder_.WriteSettings("[Main]\nProgram=Žluťoučký kůň\n");
+  const struct {
+    std::string title;
+    bool reached;
+  } rows[] = {{"Žluťoučký", false}, {"Žluťoučký kůň úpěl", true}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.title);
+    SetClipboard(kClipboard);
+    GtkReceiver receiver(*session_, row.title);
+    ASSERT_TRUE(receiver.Shown());
+    EXPECT_EQ(Run({Url()}).err, "");
+    EXPECT_EQ(receiver.Fields(), row.reached ? kDelivered : kUntouched);
+    EXPECT_EQ(XClipboardText(), row.reached ? kClipboard : kText);
+  }
 }
 
 TEST_F(GtkDelivery, ProgramWithoutTheFieldGetsNothingAndNothingElseHappens) {
