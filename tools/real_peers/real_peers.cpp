@@ -63,9 +63,20 @@ NginxSite& NginxSite::Cookie(std::string path, std::string setCookie, std::strin
   return *this;
 }
 
+NginxSite& NginxSite::Root(fs::path folder) {
+  root_ = std::move(folder);
+  return *this;
+}
+
+NginxSite& NginxSite::Tls(fs::path certificate, fs::path key) {
+  certificate_ = std::move(certificate);
+  key_ = std::move(key);
+  return *this;
+}
+
 std::optional<fs::path> NginxPeer::Program() { return FindProgram("nginx"); }
 
-NginxPeer::NginxPeer(const NginxSite& site) {
+NginxPeer::NginxPeer(const NginxSite& site) : secure_(site.Secure()) {
   const auto program = Program();
   if (!program) throw std::runtime_error("nginx is not installed");
   for (const auto& [path, bytes] : site.Files()) folder_.Put("www/" + path, bytes);
@@ -93,7 +104,7 @@ void NginxPeer::Stop() {
 }
 
 std::string NginxPeer::Url(const std::string& path) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + path;
+  return (secure_ ? "https://127.0.0.1:" : "http://127.0.0.1:") + std::to_string(port_) + path;
 }
 
 std::string NginxPeer::Configuration(const NginxSite& site) const {
@@ -117,9 +128,14 @@ std::string NginxPeer::Configuration(const NginxSite& site) const {
       << "  default_type application/octet-stream;\n"
       << "  server_tokens off;\n"
       << "  server {\n"
-      << "    listen 127.0.0.1:" << port_ << ";\n"
+      << "    listen 127.0.0.1:" << port_ << (site.Secure() ? " ssl" : "") << ";\n"
       << "    server_name localhost;\n"
-      << "    root " << folder << "/www;\n";
+      << "    root "
+      << Quoted(site.RootFolder().empty() ? folder + "/www" : fs::absolute(site.RootFolder()).string()) << ";\n";
+  if (site.Secure()) {
+    out << "    ssl_certificate " << Quoted(fs::absolute(site.Certificate()).string()) << ";\n"
+        << "    ssl_certificate_key " << Quoted(fs::absolute(site.Key()).string()) << ";\n";
+  }
   for (const auto& redirection : site.Redirections()) {
     out << "    location = " << Checked(redirection.path) << " { return " << redirection.status << ' '
         << Quoted(redirection.location) << "; }\n";

@@ -1,7 +1,8 @@
 // Real HTTP peers for one test each: a private nginx serving a folder with redirections
-// and cookie endpoints, and a private squid forwarding to it. Each runs in the foreground
-// from a scratch folder of its own (configuration, logs, pid and temporary files), listens
-// on 127.0.0.1 and an ephemeral port, and is stopped and cleared away by its destructor.
+// and cookie endpoints, over HTTP or TLS, and a private squid forwarding to it. Each runs in
+// the foreground from a scratch folder of its own (configuration, logs, pid and temporary
+// files), listens on 127.0.0.1 and an ephemeral port, and is stopped and cleared away by its
+// destructor.
 #pragma once
 
 #include <chrono>
@@ -37,15 +38,27 @@ class NginxSite {
   NginxSite& File(std::string path, std::string bytes);
   NginxSite& Redirect(std::string path, int status, std::string location);
   NginxSite& Cookie(std::string path, std::string setCookie, std::string value, int status = 200);
+  // Serves this existing folder as the document root, in place of one made of File()s: a
+  // large text is served where it lies, never copied.
+  NginxSite& Root(std::filesystem::path folder);
+  // Listens with TLS: the server certificate (PEM, any intermediates after it) and its key.
+  NginxSite& Tls(std::filesystem::path certificate, std::filesystem::path key);
 
   const std::vector<std::pair<std::string, std::string>>& Files() const { return files_; }
   const std::vector<Redirection>& Redirections() const { return redirections_; }
   const std::vector<CookieEndpoint>& CookieEndpoints() const { return cookies_; }
+  const std::filesystem::path& RootFolder() const { return root_; }  // empty: its own
+  bool Secure() const { return !certificate_.empty(); }
+  const std::filesystem::path& Certificate() const { return certificate_; }
+  const std::filesystem::path& Key() const { return key_; }
 
  private:
   std::vector<std::pair<std::string, std::string>> files_;
   std::vector<Redirection> redirections_;
   std::vector<CookieEndpoint> cookies_;
+  std::filesystem::path root_;
+  std::filesystem::path certificate_;
+  std::filesystem::path key_;
 };
 
 class NginxPeer {
@@ -60,7 +73,7 @@ class NginxPeer {
   NginxPeer& operator=(const NginxPeer&) = delete;
 
   std::uint16_t Port() const { return port_; }
-  // "http://127.0.0.1:PORT" + path.
+  // "http://127.0.0.1:PORT" + path, or "https://..." for a site with TLS.
   std::string Url(const std::string& path) const;
   const std::filesystem::path& Folder() const { return folder_.Path(); }
   // The access log so far, one line per request: the request line, the status, then the
@@ -74,6 +87,7 @@ class NginxPeer {
 
   ScratchFolder folder_{"vrk_nginx_"};
   std::uint16_t port_ = 0;
+  bool secure_ = false;
   std::unique_ptr<ChildProcess> process_;
 };
 
