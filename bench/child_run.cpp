@@ -33,13 +33,15 @@ std::vector<std::string> ProxyVariables() {
 
 }  // namespace
 
-ChildResult Run(const std::vector<std::string>& command, double timeoutSeconds) {
+ChildResult Run(const std::vector<std::string>& command, double timeoutSeconds,
+                const std::vector<std::string>& environment) {
   using vrk_test::Stream;
   ChildResult result;
   const auto start = std::chrono::steady_clock::now();
   vrk_test::ChildOptions options;
   options.arguments.assign(command.begin() + 1, command.end());
   options.environment = ProxyVariables();
+  options.environment.insert(options.environment.end(), environment.begin(), environment.end());
   options.input = options.output = options.error = Stream::kNull;
   try {
     vrk_test::ChildProcess child(command[0], options);

@@ -13,9 +13,11 @@ struct ChildResult {
 };
 
 // Standard input, output and error go to /dev/null. Variables named *_proxy are left out
-// of the child's environment: every fetch here is meant for loopback.
+// of the child's environment: every fetch here is meant for loopback. `environment` adds
+// "NAME=value" entries (the CA a TLS client is to trust, say).
 // A child still running after timeoutSeconds is killed.
-ChildResult Run(const std::vector<std::string>& command, double timeoutSeconds);
+ChildResult Run(const std::vector<std::string>& command, double timeoutSeconds,
+                const std::vector<std::string>& environment = {});
 
 // The middle value of the runs' times, so a few slow runs do not move the figure; 0 for none.
 double Median(std::vector<double> values);

@@ -1,7 +1,10 @@
-// vrk beside curl and wget, with the same loopback file server in one run: a 1 KiB text
-// fetched many times (median per fetch) and a 1 GiB text fetched once to a file, with each
-// client's peak resident memory. Goals, against the faster peer: the small fetch no slower,
-// the big one within 1.1x; vrk's peak memory at most the body plus 64 MiB.
+// vrk beside the limit loop (bench_limit_loop: the least a client can do), curl and wget, with
+// the same loopback file server in one run: a 1 KiB text fetched many times (median per fetch)
+// and a 1 GiB text fetched to a file, with each client's peak resident memory. Then vrk, curl
+// and wget again over HTTPS, against a private nginx on loopback serving the same folder.
+// Goals over plain HTTP: the 1 GiB fetch at most 1.15x the loop and 0.85x the faster peer, the
+// 1 KiB fetch at most 0.5x the faster peer; over HTTPS: 1 KiB at most 1.0x and 1 GiB at most
+// 1.1x the faster peer; vrk's peak memory for 1 GiB at most 16 MiB over both.
 // Usage: bench_fetch PATH_TO_VRK PATH_TO_HTTP_FIXTURE [SMALL_RUNS] [BIG_RUNS]
 // With more than one big run (default one) each client's fastest run and largest peak count:
 // writing 1 GiB to disk varies much from run to run.
@@ -16,36 +19,26 @@
 #include <vector>
 
 #include "bench/child_run.h"
+#include "bench/fetch_clients.h"
+#include "bench/https_site.h"
 #include "bench/served_text.h"
 #include "tests/support/scratch_folder.h"
 
 namespace fs = std::filesystem;
-using vrk::bench::ChildResult;
+using vrk::bench::FetchClient;
+using Role = FetchClient::Role;
 
 namespace {
 
-constexpr std::uintmax_t kSmallBytes = 1024;
-constexpr std::uintmax_t kBigBytes = 1ull << 30;
-constexpr std::uintmax_t kMemorySlackKiB = 64 * 1024;
-
-using CommandFor = std::vector<std::string> (*)(const std::string& program,
-                                               const std::string& url, const std::string& out);
-
-struct Client {
-  Client(std::string n, CommandFor c, std::string p)
-      : name(std::move(n)), command(c), program(std::move(p)) {}
-  std::string name;
-  CommandFor command;
-  std::string program;
-  double smallMedianMicros = 0;
-  bool smallOk = true;
-  ChildResult big;
-  bool bigOk = false;
-};
+constexpr long kPeakLimitKiB = 16 * 1024;
 
 std::vector<std::string> VrkCommand(const std::string& program, const std::string& url,
                                     const std::string& out) {
   return {program, url, "W", out};
+}
+std::vector<std::string> LoopCommand(const std::string& program, const std::string& url,
+                                     const std::string& out) {
+  return {program, url, out};
 }
 std::vector<std::string> CurlCommand(const std::string& program, const std::string& url,
                                      const std::string& out) {
@@ -55,6 +48,9 @@ std::vector<std::string> WgetCommand(const std::string& program, const std::stri
                                      const std::string& out) {
   return {program, "-q", "-O", out, url};
 }
+
+// Built with this program (bench/CMakeLists.txt names it).
+const char* const kLimitLoop = VRK_LIMIT_LOOP;
 
 bool OnPath(const std::string& program) {
   const char* path = std::getenv("PATH");
@@ -70,12 +66,66 @@ bool OnPath(const std::string& program) {
   return false;
 }
 
-bool HasSize(const fs::path& path, std::uintmax_t size) {
-  std::error_code error;
-  return fs::file_size(path, error) == size && !error;
+// vrk, the loop (plain HTTP only), and whichever peers are installed.
+std::vector<FetchClient> Clients(const std::string& vrk, bool plain) {
+  std::vector<FetchClient> clients;
+  clients.emplace_back("vrk", Role::kTool, VrkCommand, vrk);
+  if (plain) clients.emplace_back("loop", Role::kLoop, LoopCommand, kLimitLoop);
+  const std::pair<const char*, FetchClient::CommandFor> peers[] = {{"curl", CurlCommand}, {"wget", WgetCommand}};
+  for (const auto& [name, command] : peers) {
+    if (OnPath(name)) {
+      clients.emplace_back(name, Role::kPeer, command, name);
+    } else {
+      std::printf("%s is not installed: left out\n", name);
+    }
+  }
+  return clients;
 }
 
 const char* Verdict(bool pass) { return pass ? "PASS" : "FAIL"; }
+
+// Prints one goal's line; whether it passed.
+bool Goal(bool met, const char* what, double ratio, double limit) {
+  std::printf("%s  %s: %.2fx (at most %.2fx)\n", Verdict(met && ratio > 0 && ratio <= limit), what, ratio,
+              limit);
+  return met && ratio > 0 && ratio <= limit;
+}
+
+bool MemoryGoal(const FetchClient& tool) {
+  const bool pass = tool.bigOk && tool.big.peakKiB <= kPeakLimitKiB;
+  std::printf("%s  vrk's peak memory for 1 GiB: %.1f MiB (at most %.0f MiB)\n", Verdict(pass),
+              tool.big.peakKiB / 1024.0, kPeakLimitKiB / 1024.0);
+  return pass;
+}
+
+bool PlainGoals(const std::vector<FetchClient>& clients) {
+  const vrk::bench::Yardsticks yard = vrk::bench::YardsticksOf(clients);
+  vrk::bench::PrintTable(clients, yard);
+  const FetchClient& tool = clients.front();
+  const double big = tool.big.seconds;
+  bool pass = Goal(tool.bigOk && yard.loopBig > 0, "1 GiB to a file against the loop", big / yard.loopBig, 1.15);
+  pass &= Goal(tool.bigOk && yard.peerBig > 0, "1 GiB to a file against the faster peer", big / yard.peerBig, 0.85);
+  pass &= Goal(tool.smallOk && yard.peerSmall > 0, "1 KiB median against the faster peer",
+               tool.smallMedianMicros / yard.peerSmall, 0.5);
+  return MemoryGoal(tool) && pass;
+}
+
+bool SecureGoals(const std::vector<FetchClient>& clients) {
+  const vrk::bench::Yardsticks yard = vrk::bench::YardsticksOf(clients);
+  vrk::bench::PrintTable(clients, yard);
+  const FetchClient& tool = clients.front();
+  bool pass = Goal(tool.smallOk && yard.peerSmall > 0, "HTTPS 1 KiB median against the faster peer",
+                   tool.smallMedianMicros / yard.peerSmall, 1.0);
+  pass &= Goal(tool.bigOk && yard.peerBig > 0, "HTTPS 1 GiB to a file against the faster peer",
+               tool.big.seconds / yard.peerBig, 1.1);
+  return MemoryGoal(tool) && pass;
+}
+
+// What every child's peak includes: a child begins as a copy of this process.
+double FloorMiB() {
+  const vrk::bench::ChildResult idle = vrk::bench::Run({"/bin/true"}, 10);
+  return idle.peakKiB / 1024.0;
+}
 
 int Measure(const std::string& vrkSource, const std::string& fixture, int smallRuns,
             int bigRuns, const fs::path& work) {
@@ -86,97 +136,44 @@ int Measure(const std::string& vrkSource, const std::string& fixture, int smallR
   // The tool reads vrk.ini beside itself; an empty one means the defaults (no proxy).
   fs::copy_file(vrkSource, home / "vrk");
   std::ofstream(home / "vrk.ini").flush();
-  if (!vrk::bench::WriteText(served / "small.txt", kSmallBytes) || !vrk::bench::WriteText(served / "big.txt", kBigBytes)) {
+  if (!vrk::bench::WriteText(served / "small.txt", vrk::bench::kSmallBytes) ||
+      !vrk::bench::WriteText(served / "big.txt", vrk::bench::kBigBytes)) {
     std::fprintf(stderr, "bench_fetch: could not write the texts in %s\n", work.c_str());
     return 2;
   }
+  std::printf("small: %llu bytes, %d fetches each; big: %llu bytes, %d fetch(es) each; "
+              "a child that does nothing peaks at %.1f MiB\n\n",
+              static_cast<unsigned long long>(vrk::bench::kSmallBytes), smallRuns,
+              static_cast<unsigned long long>(vrk::bench::kBigBytes), bigRuns, FloorMiB());
 
-  vrk::bench::ServedFolder server(fixture, served);
-  if (server.Base().empty()) {
-    std::fprintf(stderr, "bench_fetch: the file server did not start\n");
-    return 2;
-  }
-  const std::string base = server.Base();
-
-  std::vector<Client> clients = {{"vrk", VrkCommand, (home / "vrk").string()},
-                                 {"curl", CurlCommand, "curl"},
-                                 {"wget", WgetCommand, "wget"}};
-  for (std::size_t i = 1; i < clients.size();) {
-    if (OnPath(clients[i].program)) {
-      ++i;
-    } else {
-      std::printf("%s is not installed: left out\n", clients[i].name.c_str());
-      clients.erase(clients.begin() + static_cast<long>(i));
+  bool pass = true;
+  {
+    vrk::bench::ServedFolder server(fixture, served);
+    if (server.Base().empty()) {
+      std::fprintf(stderr, "bench_fetch: the file server did not start\n");
+      return 2;
     }
+    std::vector<FetchClient> clients = Clients((home / "vrk").string(), true);
+    vrk::bench::MeasureInTurns(clients, server.Base(), smallRuns, bigRuns, work);
+    std::printf("HTTP, the loopback file server:\n\n");
+    pass = PlainGoals(clients);
   }
 
-  // Small fetches interleaved, so a busy moment weighs on every client alike.
-  const fs::path smallOut = work / "small.out";
-  std::vector<std::vector<double>> micros(clients.size());
-  for (int run = 0; run < smallRuns; ++run) {
-    for (std::size_t i = 0; i < clients.size(); ++i) {
-      Client& client = clients[i];
-      fs::remove(smallOut);
-      const ChildResult result =
-          vrk::bench::Run(client.command(client.program, base + "small.txt", smallOut), 10);
-      if (!result.finished || !HasSize(smallOut, kSmallBytes)) client.smallOk = false;
-      micros[i].push_back(result.seconds * 1e6);
+  const std::unique_ptr<vrk::bench::HttpsSite> site = vrk::bench::HttpsSite::Start(served, work);
+  if (site != nullptr) {
+    // Each client trusts the private CA in its own way.
+    const std::string ca = site->CaFile().string();
+    std::vector<FetchClient> clients = Clients((home / "vrk").string(), false);
+    for (FetchClient& client : clients) {
+      if (client.name == "vrk") client.environment = {"SSL_CERT_FILE=" + ca};
+      if (client.name == "curl") client.options = {"--cacert", ca};
+      if (client.name == "wget") client.options = {"--ca-certificate=" + ca};
     }
+    vrk::bench::MeasureInTurns(clients, site->Base(), smallRuns, bigRuns, work);
+    std::printf("\nHTTPS, a private nginx on loopback:\n\n");
+    pass &= SecureGoals(clients);
   }
-  fs::remove(smallOut);
-  for (std::size_t i = 0; i < clients.size(); ++i) {
-    clients[i].smallMedianMicros = vrk::bench::Median(micros[i]);
-  }
-
-  const fs::path bigOut = work / "big.out";
-  for (Client& client : clients) client.bigOk = true;
-  for (int run = 0; run < bigRuns; ++run) {
-    for (Client& client : clients) {
-      const ChildResult result =
-          vrk::bench::Run(client.command(client.program, base + "big.txt", bigOut), 300);
-      if (!result.finished || !HasSize(bigOut, kBigBytes)) client.bigOk = false;
-      if (run == 0 || result.seconds < client.big.seconds) client.big.seconds = result.seconds;
-      client.big.peakKiB = std::max(client.big.peakKiB, result.peakKiB);
-      fs::remove(bigOut);
-    }
-  }
-  server.Stop();
-
-  // The faster peer of each measurement.
-  double peerSmall = 0, peerBig = 0;
-  for (std::size_t i = 1; i < clients.size(); ++i) {
-    const Client& peer = clients[i];
-    if (peer.smallOk && (peerSmall == 0 || peer.smallMedianMicros < peerSmall)) {
-      peerSmall = peer.smallMedianMicros;
-    }
-    if (peer.bigOk && (peerBig == 0 || peer.big.seconds < peerBig)) peerBig = peer.big.seconds;
-  }
-
-  std::printf("small: %llu bytes, %d fetches each; big: %llu bytes, %d fetch(es) each\n\n",
-              static_cast<unsigned long long>(kSmallBytes), smallRuns,
-              static_cast<unsigned long long>(kBigBytes), bigRuns);
-  std::printf("| client | 1 KiB median | ratio | 1 GiB wall | MB/s | ratio | peak RSS (1 GiB) |\n");
-  std::printf("|--------|-------------:|------:|-----------:|-----:|------:|-----------------:|\n");
-  for (const Client& client : clients) {
-    const double mbps = client.big.seconds > 0 ? kBigBytes / 1e6 / client.big.seconds : 0;
-    std::printf("| %-6s | %9.0f us%s | %5.2f | %8.2f s%s | %4.0f | %5.2f | %12.1f MiB |\n",
-                client.name.c_str(), client.smallMedianMicros, client.smallOk ? "" : "!",
-                peerSmall > 0 ? client.smallMedianMicros / peerSmall : 0, client.big.seconds,
-                client.bigOk ? "" : "!", mbps, peerBig > 0 ? client.big.seconds / peerBig : 0,
-                client.big.peakKiB / 1024.0);
-  }
-  std::printf("(ratios against the faster peer; ! marks a failed fetch or a wrong size)\n\n");
-
-  const Client& tool = clients.front();
-  const bool smallPass = tool.smallOk && peerSmall > 0 && tool.smallMedianMicros <= peerSmall;
-  const bool bigPass = tool.bigOk && peerBig > 0 && tool.big.seconds <= 1.1 * peerBig;
-  const auto limitKiB = static_cast<long>(kBigBytes / 1024 + kMemorySlackKiB);
-  const bool memoryPass = tool.bigOk && tool.big.peakKiB <= limitKiB;
-  std::printf("%s  1 KiB fetch no slower than the faster peer\n", Verdict(smallPass));
-  std::printf("%s  1 GiB fetch within 1.1x of the faster peer\n", Verdict(bigPass));
-  std::printf("%s  peak memory %.1f MiB at most body + 64 MiB = %.1f MiB\n", Verdict(memoryPass),
-              tool.big.peakKiB / 1024.0, limitKiB / 1024.0);
-  return smallPass && bigPass && memoryPass ? 0 : 1;
+  return pass ? 0 : 1;
 }
 
 }  // namespace
