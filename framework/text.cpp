@@ -254,6 +254,22 @@ Text& Text::Append(const char* data, std::size_t length) {
   return *this;
 }
 
+char* Text::AppendRoom(std::size_t room) {
+  const std::size_t old = Length();
+  if (room > std::numeric_limits<std::size_t>::max() - old) throw std::bad_alloc();
+  const std::size_t needed = old + room;
+  if (!block_ || needed > Capacity() || !WritableInPlace()) {
+    MakeUnique(needed > Capacity() ? GrownCapacity(needed) : Capacity());
+  }
+  return block_->bytes() + old;
+}
+
+void Text::Appended(std::size_t length) noexcept {
+  if (length == 0) return;
+  block_->length += length;
+  block_->bytes()[block_->length] = 0;
+}
+
 Text& Text::operator+=(const char* other) {
   return other ? Append(other, std::strlen(other)) : *this;
 }

@@ -71,6 +71,11 @@ class Text {
   void Clear() noexcept;
 
   Text& Append(const char* data, std::size_t length);
+  // Appending without a copy: the free bytes after the text (at least `room` of them, the
+  // capacity grown geometrically when short) to be written by the caller, then Appended
+  // with how many were written. Nothing else may change the text in between.
+  char* AppendRoom(std::size_t room);
+  void Appended(std::size_t length) noexcept;
   Text& operator+=(const Text& other) { return Append(other.c_str(), other.Length()); }
   Text& operator+=(const char* other);
   Text& operator+=(char c) { return Append(&c, 1); }

@@ -155,14 +155,18 @@ void TPowersock::CaptureString(Text& Captured, std::int32_t Count) {
   ScopeExit off([this] { TimerOff(); });
   while (!CancelRequested &&
          (Count == -1 || static_cast<long long>(Captured.Length()) < static_cast<long long>(Count))) {
-    const int received = TransferReceive(TransferBuffer, static_cast<int>(kChunk), 0);
+    // Each piece arrives where it is kept, as large as the socket has it: a text of
+    // gigabytes then costs a few thousand turns of this loop, not a copy of every byte.
+    std::size_t room = 0;
+    char* into = spool.Room(room);
+    const int received = TransferReceive(into, static_cast<int>(room), 0);
     bool wouldBlock = false;
     if (received == 0) {
       EndOfData(Captured.Length());
       break;
     }
     if (received > 0) {
-      spool.Append(TransferBuffer, static_cast<std::size_t>(received));
+      spool.Take(static_cast<std::size_t>(received));
       BytesRecvd = WrappingAdd(BytesRecvd, received);
       OnPacketRecvd(this);
       TimerOn();

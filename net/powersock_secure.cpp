@@ -42,10 +42,20 @@ void TPowersock::StartSecure(const Text& host) {
 
 int TPowersock::TransferReceive(char* buffer, int length, int flags) {
   if (tls_ == nullptr) return recv(SocketHandle, buffer, length, flags);
+  const bool peek = (flags & MSG_PEEK) != 0;
   std::size_t received = 0;
-  switch (tls_->Receive(buffer, static_cast<std::size_t>(length), (flags & MSG_PEEK) != 0, received)) {
+  TlsSession::Step step = tls_->Receive(buffer, static_cast<std::size_t>(length), peek, received);
+  // A record brings at most 16 KiB: a receive takes as many as have arrived, as a plain one
+  // takes what the socket holds. What ended the run is met again by the next receive.
+  std::size_t taken = received;
+  while (!peek && step == TlsSession::Step::Done && taken < static_cast<std::size_t>(length)) {
+    step = tls_->Receive(buffer + taken, static_cast<std::size_t>(length) - taken, false, received);
+    if (step == TlsSession::Step::Done) taken += received;
+  }
+  if (taken > 0) return static_cast<int>(taken);
+  switch (step) {
     case TlsSession::Step::Done:
-      return static_cast<int>(received);
+      return 0;
     case TlsSession::Step::WouldBlock:
       return WouldBlock();
     case TlsSession::Step::Closed:

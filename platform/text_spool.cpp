@@ -47,16 +47,6 @@ bool TextSpool::Spooling() const noexcept {
   return storage_ != nullptr && target_.Storage() == storage_ && target_.IsUnshared();
 }
 
-void TextSpool::AppendInMemory(const char* data, std::size_t length) {
-  // Doubling keeps the copies of regrowth to about the size of the data, and each
-  // append costs its piece only.
-  const std::size_t needed = target_.Length() + length;
-  if (target_.Capacity() < needed) {
-    target_.Reserve(needed > 2 * target_.Capacity() ? needed : 2 * target_.Capacity());
-  }
-  target_.Append(data, length);
-}
-
 void TextSpool::StartFile() {
   std::unique_ptr<PendingFile> file =
       PendingFile::Create(boundFor_.c_str(), PendingFile::Options{.readable = true});
@@ -65,6 +55,7 @@ void TextSpool::StartFile() {
     memoryOnly_ = true;
     return;
   }
+  piece_ = std::make_unique<char[]>(kPiece);
   const std::size_t old = target_.Length();
   if (old > 0 && !file->Append(target_.c_str(), old)) throw EWriteError("Stream write error");
   auto storage = std::make_unique<SpoolStorage>(std::move(file), boundFor_);
@@ -73,31 +64,59 @@ void TextSpool::StartFile() {
   storage_ = target_.Storage();
 }
 
-void TextSpool::Append(const char* data, std::size_t length) {
-  if (length == 0) return;
+char* TextSpool::Room(std::size_t& size) {
   if (storage_ != nullptr && !Spooling()) {
     // Somebody else holds or replaced the spooled text: appending copies it anyway.
     storage_ = nullptr;
     memoryOnly_ = true;
   }
+  if (storage_ != nullptr) {
+    size = kPiece;
+    return piece_.get();
+  }
+  // A small text asks for little: the room not written to costs no memory, but a large
+  // block costs its mapping. The capacity grows geometrically, so the copies of regrowth
+  // stay about the size of the data.
+  const std::size_t length = target_.Length();
+  const std::size_t wanted = length < kPiece / 16 ? std::size_t{64} << 10 : kPiece;
+  char* room = target_.AppendRoom(wanted);
+  const std::size_t free = target_.Capacity() - length;
+  size = free < kPiece ? free : kPiece;
+  return room;
+}
+
+void TextSpool::Take(std::size_t length) {
+  if (length == 0) return;
   const std::size_t old = target_.Length();
-  // A 32-bit build counts a text up to 4 GiB, on disk as in memory.
-  if (length > std::numeric_limits<std::size_t>::max() - old) throw std::bad_alloc();
-  if (storage_ == nullptr && !memoryOnly_ && old + length > kMemoryLimit) StartFile();
   if (storage_ == nullptr) {
-    AppendInMemory(data, length);
+    target_.Appended(length);
+    if (!memoryOnly_ && old + length > kMemoryLimit) StartFile();
     return;
   }
   auto* spool = static_cast<SpoolStorage*>(storage_);
-  if (!spool->file->Append(data, length)) {
+  // A 32-bit build counts a text up to 4 GiB, on disk as in memory.
+  if (length > std::numeric_limits<std::size_t>::max() - old) throw std::bad_alloc();
+  if (!spool->file->Append(piece_.get(), length)) {
     // What the file holds is no longer the text: nobody reads it again.
     Text::ForgetStorage(*spool);
     storage_ = nullptr;
     memoryOnly_ = true;
     throw EWriteError("Stream write error");
   }
-  spool->Added(data, length, old);
+  spool->Added(piece_.get(), length, old);
   target_.StorageChanged(nullptr, old + length, old + length);
+}
+
+void TextSpool::Append(const char* data, std::size_t length) {
+  while (length > 0) {
+    std::size_t size = 0;
+    char* room = Room(size);
+    const std::size_t piece = length < size ? length : size;
+    std::memcpy(room, data, piece);
+    Take(piece);
+    data += piece;
+    length -= piece;
+  }
 }
 
 bool WaitsForItsFile(const Text& text, const Text& name) {

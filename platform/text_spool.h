@@ -20,18 +20,27 @@ class TextSpool {
   // Gathers into `target`, which is emptied. An empty `boundFor` keeps the text in memory.
   TextSpool(Text& target, const Text& boundFor);
 
-  // Appends to the target, as Text::Append would. A spooled text whose file refuses the
-  // bytes (a full disk, a size limit) is dropped and EWriteError "Stream write error" raised.
+  // The most one piece takes.
+  static constexpr std::size_t kPiece = 1 << 20;
+
+  // Where the next piece is to be received, and in `size` how much fits there (at most
+  // kPiece): the free end of a text in memory, so that its bytes are never copied again, or
+  // a buffer of the spool's on their way to the file.
+  char* Room(std::size_t& size);
+  // The first `length` bytes at Room() join the target. A spooled text whose file refuses
+  // them (a full disk, a size limit) is dropped and EWriteError "Stream write error" raised.
+  void Take(std::size_t length);
+  // Appends to the target, as Text::Append would, through Room and Take.
   void Append(const char* data, std::size_t length);
 
  private:
   bool Spooling() const noexcept;
   void StartFile();
-  void AppendInMemory(const char* data, std::size_t length);
 
   Text& target_;
   Text boundFor_;
   TextStorage* storage_ = nullptr;  // the target's, while it is spooled
+  std::unique_ptr<char[]> piece_;   // a spooled text's next piece
   bool memoryOnly_ = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -116,6 +117,21 @@ TEST(TextTest, AppendingATextToItself) {
   EXPECT_EQ(u, "xyzyz");
   u += u.c_str();
   EXPECT_EQ(u, "xyzyzxyzyz");
+}
+
+TEST(TextTest, BytesWrittenIntoTheRoomJoinOnlyThisText) {
+  Text t("ab");
+  Text copy = t;
+  std::memcpy(t.AppendRoom(3), "cde", 3);
+  t.Appended(3);
+  EXPECT_EQ(t, "abcde");
+  EXPECT_EQ(t.c_str()[5], '\0');
+  EXPECT_EQ(copy, "ab");
+
+  Text empty;
+  EXPECT_NE(empty.AppendRoom(0), nullptr);
+  empty.Appended(0);
+  EXPECT_TRUE(empty.IsEmpty());
 }
 
 TEST(TextTest, ByteByByteGrowthIsGeometric) {
