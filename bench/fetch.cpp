@@ -85,10 +85,10 @@ std::vector<FetchClient> Clients(const std::string& vrk, bool plain) {
 const char* Verdict(bool pass) { return pass ? "PASS" : "FAIL"; }
 
 // Prints one goal's line; whether it passed.
-bool Goal(bool met, const char* what, double ratio, double limit) {
-  std::printf("%s  %s: %.2fx (at most %.2fx)\n", Verdict(met && ratio > 0 && ratio <= limit), what, ratio,
-              limit);
-  return met && ratio > 0 && ratio <= limit;
+bool Goal(bool measured, const char* what, double ratio, double limit) {
+  const bool pass = measured && ratio > 0 && ratio <= limit;
+  std::printf("%s  %s: %.2fx (at most %.2fx)\n", Verdict(pass), what, ratio, limit);
+  return pass;
 }
 
 bool MemoryGoal(const FetchClient& tool) {
