@@ -17,6 +17,7 @@
 #ifdef _WIN32
 #include "tests/support/eventually.h"
 #include "tests/support/receiver_process.h"
+#include "tests/support/windows_clipboard.h"
 #else
 #include "tests/support/x_clipboard.h"
 #endif
@@ -168,19 +169,6 @@ TEST_F(Https, TextsReachTheirFileOrFailWithTheCauseAndLeaveTheFilesAsTheyWere) {
 }
 
 #ifdef _WIN32
-std::string ClipboardText() {
-  std::string text;
-  for (int attempt = 0; attempt < 50 && !OpenClipboard(nullptr); ++attempt) Sleep(100);
-  if (HANDLE data = GetClipboardData(CF_TEXT)) {
-    if (const auto* bytes = static_cast<const char*>(GlobalLock(data))) {
-      text = bytes;
-      GlobalUnlock(data);
-    }
-  }
-  CloseClipboard();
-  return text;
-}
-
 TEST_F(Https, AnyOtherModeCopiesToTheClipboard) {
   EXPECT_EQ(Run({Secure(kGood, "/pocasi.txt"), "x"}).err, "");
   EXPECT_EQ(ClipboardText(), kText);

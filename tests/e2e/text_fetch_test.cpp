@@ -15,6 +15,7 @@
 #include "vrk_runner.h"
 #ifdef _WIN32
 #include "tests/support/receiver_process.h"
+#include "tests/support/windows_clipboard.h"
 #else
 #include "hidden_library.h"
 #include "tests/support/x_clipboard.h"
@@ -221,6 +222,29 @@ TEST_F(TextFetch, WithoutModeTheTextGoesIntoTheReceivingProgram) {
   Eventually([&] { return folder_.Get("record.txt") == kText; });
   EXPECT_EQ(folder_.Get("record.txt"), kText);
   EXPECT_FALSE(folder_.Exists("out.txt"));
+}
+
+// Positions are letters of code page 1250, one byte each: a title of nine Czech letters ends
+// where the setting has its tenth, while one that agrees in its first ten is the program.
+// The settings file and the titles are in that code page (the build's literals are), as a
+// user's are.
+TEST_F(TextFetch, CzechTitleMatchesByItsFirstTenLetters) {
+  folder_.WriteSettings("[Main]\r\nProgram=Žluťoučký kůň\r\n");
+  const struct {
+    std::string title;
+    bool reached;
+  } rows[] = {{"Žluťoučký", false}, {"Žluťoučký kůň úpěl", true}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.reached ? "ten letters agree" : "nine letters");
+    const std::string record = row.reached ? "reached.txt" : "passed-over.txt";
+    ReceiverProcess receiver(NativePath(VRK_RECEIVER), folder_.Inside(record), row.title);
+    ASSERT_NE(receiver.Window(), nullptr);
+    EmptyTheClipboard();
+    EXPECT_EQ(Run({server_.Url("/pocasi.txt")}).err, "");
+    if (row.reached) Eventually([&] { return folder_.Get(record) == kText; });
+    EXPECT_EQ(folder_.Get(record), row.reached ? kText : "");
+    EXPECT_EQ(ClipboardText(), row.reached ? "" : kText);
+  }
 }
 #endif
 
