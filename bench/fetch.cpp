@@ -7,7 +7,8 @@
 // 1.1x the faster peer; vrk's peak memory for 1 GiB at most 16 MiB over both.
 // Usage: bench_fetch PATH_TO_VRK PATH_TO_HTTP_FIXTURE [SMALL_RUNS] [BIG_RUNS]
 // With more than one big run (default one) each client's fastest run and largest peak count:
-// writing 1 GiB to disk varies much from run to run.
+// writing 1 GiB to disk varies much from run to run. Before each big fetch the system writes out
+// what is waiting (sync, untimed), so that no client pays for the previous one's unflushed file.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
