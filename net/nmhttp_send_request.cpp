@@ -18,8 +18,10 @@ void TNMHTTP::SendWhole(const Text& data) {
 }
 
 void TNMHTTP::SendRequest() {
-  SendWhole(RequestHead->GetText());
-  Writeln(Text());
+  // The head and the empty line that ends it in one send: sent apart, the last piece waited
+  // for the server's delayed acknowledgement of the first (40 ms), and over TLS went as a
+  // record of its own.
+  SendWhole(RequestHead->GetText() + "\r\n");
   if (!CarriesRequestData(CurrentCommand)) return;
   if (OutputFileMode) {
     SendFile(RequestData);
