@@ -3,7 +3,8 @@
 // "STATUS" alone for an answer without a Location). The URL splits into a path that is a
 // tail of the URL and a host without "/" or ":", fails only with the client's own
 // messages, and each redirection goes where its Location says: a bare relative one to
-// the host of the exchange that ended, in its scheme. Secure exchanges are scripted as plain.
+// the host and port of the exchange that ended, in its scheme. Secure exchanges are
+// scripted as plain.
 #include <cstdint>
 #include <vector>
 
@@ -110,10 +111,12 @@ void CheckFollowed(const Hop& ended, const Hop& next) {
     FUZZ_REQUIRE(next.requested == location);
     return;
   }
-  // On the server of the exchange that ended, in its scheme.
-  FUZZ_REQUIRE(next.requested == (ended.secure ? "https://" : "http://") + ended.host + "/" + location);
+  // On the server of the exchange that ended, in its scheme, and on its port.
+  const bool defaultPort = ended.port == (ended.secure ? 443 : 80);
+  const Text authority = defaultPort ? ended.host : ended.host + ":" + vrk::IntToStr(ended.port);
+  FUZZ_REQUIRE(next.requested == (ended.secure ? "https://" : "http://") + authority + "/" + location);
   if (next.url.IsEmpty()) return;  // its split failed
-  FUZZ_REQUIRE(next.host == ended.host && next.port == (ended.secure ? 443 : 80) && next.path == "/" + location);
+  FUZZ_REQUIRE(next.host == ended.host && next.port == ended.port && next.path == "/" + location);
   FUZZ_REQUIRE(next.secure == ended.secure);
 }
 
