@@ -168,7 +168,9 @@ class TPowersock : public TComponent {
   TThreadTimer* SocketTimer = nullptr;
   sockaddr_in RemoteAddress{};
   std::unique_ptr<char[]> HostEntryBuffer;
-  char TransferBuffer[kTransferBufferSize] = {};
+  // Not cleared: every operation writes what it reads back, and clearing it touched 16 pages
+  // at every start.
+  char TransferBuffer[kTransferBufferSize];
   WSADATA WSAData{};
   bool Connected = false;
   bool CancelRequested = false;
