@@ -94,14 +94,15 @@ class Connection {
   }
 
  private:
-  // Repeats an SSL call while it waits for the client, sending what it wrote each time.
+  // Repeats an SSL call while it waits for the client, sending what it wrote each time; true
+  // when the call succeeded and all it wrote went out.
   template <typename Call>
   bool Drive(Call call) {
     for (;;) {
       ERR_clear_error();
       const int result = call();
-      if (!Emit()) return false;
-      if (result > 0) return true;
+      const bool whole = Emit();
+      if (result > 0 || !whole || !open_) return result > 0 && whole;
       if (SSL_get_error(ssl_, result) != SSL_ERROR_WANT_READ || !WaitFor(fd_, POLLIN)) return false;
     }
   }
@@ -142,14 +143,16 @@ class Connection {
     switch (step.kind) {
       case Kind::CutAfter:
         budget_ = step.number;
-        return Emit();
+        Emit();
+        return open_;
       case Kind::Raw:
         play_.tampered = play_.tampered || !step.bytes.empty();
-        return SendRaw(step.bytes);
+        SendRaw(step.bytes);
+        return open_;
       case Kind::Rekey: {
         const int started = SSL_version(ssl_) == TLS1_3_VERSION ? SSL_key_update(ssl_, SSL_KEY_UPDATE_REQUESTED)
                                                                 : SSL_renegotiate(ssl_);
-        return started == 1 && Drive([this] { return SSL_do_handshake(ssl_); });
+        return started == 1 && Drive([this] { return SSL_do_handshake(ssl_); }) && open_;
       }
       case Kind::CloseNotify:
         ERR_clear_error();
@@ -164,10 +167,11 @@ class Connection {
     }
   }
 
+  // False once nothing more can go out.
   bool SendPending() {
     std::string_view rest = pending_;
     bool sent = true;
-    while (sent && !rest.empty()) {
+    while (sent && open_ && !rest.empty()) {
       if (++records_ > kMostRecords) recordSize_ = kLargestRecord;
       const std::string_view record = rest.substr(0, recordSize_);
       std::size_t written = 0;
@@ -178,10 +182,10 @@ class Connection {
       }
     }
     pending_.clear();
-    return sent;
+    return sent && open_;
   }
 
-  // Sends what the session wrote since the last time; false once nothing more can go out.
+  // Sends what the session wrote since the last time; false when not all of it went out.
   bool Emit() {
     std::string bytes;
     char buffer[4096];
@@ -196,10 +200,13 @@ class Connection {
     return SendRaw(bytes);
   }
 
+  // True when all of `bytes` went out; the budget's end or a failed send ends the sending.
   bool SendRaw(std::string_view bytes) {
-    if (!open_) return false;
+    if (!open_) return bytes.empty();
+    bool whole = true;
     if (budget_ && bytes.size() >= *budget_) {
-      play_.tampered = play_.tampered || bytes.size() > *budget_;
+      whole = bytes.size() == *budget_;
+      play_.tampered = play_.tampered || !whole;
       bytes = bytes.substr(0, *budget_);
       open_ = false;
     } else if (budget_) {
@@ -216,7 +223,7 @@ class Connection {
         return false;
       }
     }
-    return open_;
+    return whole;
   }
 
   // A reset, or the end of the sending side; then whatever the client still sends is read
