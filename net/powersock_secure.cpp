@@ -25,6 +25,11 @@ void TPowersock::StartSecure(const Text& host) {
   secureCut_ = false;
   tls_ = TlsSession::Start(SocketHandle, host);
   if (tls_ == nullptr) throw Exception(TlsSession::kUnsupported);
+  // Records go out whole, each in one send: held back until the server acknowledged the last
+  // one, the request behind the handshake's last message waited 40 ms. Best effort.
+  const BOOL noDelay = TRUE;
+  setsockopt(SocketHandle, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
+             sizeof noDelay);
   TimerOn();
   ScopeExit off([this] { TimerOff(); });
   for (;;) {
