@@ -144,6 +144,23 @@ TEST(Startup, SettingsFileThatIsNoRegularFileGivesTheDefaults) {
   EXPECT_EQ(std::filesystem::read_symlink(folder.Inside("vrk.ini")), "/dev/zero");
   EXPECT_EQ(folder.FilesBesideTheTool(), std::vector<std::string>{"vrk.ini"});
 }
+
+// Whatever name the tool is started by, its settings are the ones beside the program itself:
+// a link to it in another folder must not move them there.
+TEST(Startup, SettingsAreBesideTheProgramWhateverNameStartsIt) {
+  ToolFolder folder(ToolFolder::Subfolder{"home"});
+  folder.WriteSettings("[Main]\r\nURL=x\r\n");
+  std::filesystem::create_directory(folder.Inside("elsewhere"));
+  std::filesystem::create_symlink("../home/vrk", folder.Inside("elsewhere/vrk"));
+  std::filesystem::create_directory_symlink("home", folder.Inside("linked home"));
+  const std::vector<std::pair<std::string, std::string>> starts = {
+      {"./vrk", "home"},          {"../home/vrk", "elsewhere"}, {".//home/./vrk", ""},
+      {"elsewhere/vrk", ""},      {"linked home/vrk", ""},      {folder.Inside("elsewhere/vrk"), "/"}};
+  for (const auto& [program, workDir] : starts) {
+    RunResult run = folder.RunBy(program, {}, folder.Inside(workDir));
+    EXPECT_EQ(run.err, Box(kWarning, kEmptyFirst)) << program;
+  }
+}
 #endif
 
 TEST(Startup, OddCommandLinesNeverCrash) {

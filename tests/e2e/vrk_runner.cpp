@@ -41,7 +41,7 @@ RunResult ToolFolder::Run(const std::vector<std::string>& arguments, const std::
   options.arguments = arguments;
   options.workDir = workDir.empty() ? Path().string() : workDir;
   options.environment = environment;
-  return Start(options, timeoutSeconds);
+  return Start(Inside(BesideTheTool(ExecutableName())), options, timeoutSeconds);
 }
 
 RunResult ToolFolder::RunNamed(const std::string& programName, const std::vector<std::string>& arguments,
@@ -51,7 +51,15 @@ RunResult ToolFolder::RunNamed(const std::string& programName, const std::vector
   options.programName = programName;
   options.workDir = Path().string();
   options.environment = environment;
-  return Start(options, 20);
+  return Start(Inside(BesideTheTool(ExecutableName())), options, 20);
+}
+
+RunResult ToolFolder::RunBy(const std::string& program, const std::vector<std::string>& arguments,
+                            const std::string& workDir) const {
+  ChildOptions options;
+  options.arguments = arguments;
+  options.workDir = workDir;
+  return Start(program, options, 20);
 }
 
 std::string Box(const std::string& caption, const std::string& text) {

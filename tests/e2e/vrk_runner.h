@@ -47,9 +47,13 @@ class ToolFolder : public ScratchFolder {
   // As Run, with `programName` handed over as the program's name (token 0).
   RunResult RunNamed(const std::string& programName, const std::vector<std::string>& arguments,
                      const std::vector<std::string>& environment = {}) const;
+  // As Run, started by the name `program` (one without a folder is looked for in PATH; a
+  // relative one is taken in `workDir`) rather than by the tool's own path.
+  RunResult RunBy(const std::string& program, const std::vector<std::string>& arguments,
+                  const std::string& workDir) const;
 
  private:
-  RunResult Start(const ChildOptions& options, int timeoutSeconds) const;
+  RunResult Start(const std::string& program, const ChildOptions& options, int timeoutSeconds) const;
 
   std::string home_;  // the tool's subfolder; empty at the top
 };

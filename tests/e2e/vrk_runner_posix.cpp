@@ -7,7 +7,8 @@ namespace vrk_test {
 
 const char* ToolFolder::ExecutableName() { return "vrk"; }
 
-RunResult ToolFolder::Start(const ChildOptions& options, int timeoutSeconds) const {
+RunResult ToolFolder::Start(const std::string& program, const ChildOptions& options,
+                            int timeoutSeconds) const {
   ChildOptions piped = options;
   piped.input = Stream::kNull;
   piped.output = Stream::kPipe;
@@ -18,7 +19,7 @@ RunResult ToolFolder::Start(const ChildOptions& options, int timeoutSeconds) con
                    [](const std::string& entry) { return entry.starts_with("LC_ALL="); })) {
     piped.environment.push_back("LC_ALL=C.UTF-8");
   }
-  ChildProcess tool(Inside(BesideTheTool(ExecutableName())), piped);
+  ChildProcess tool(program, piped);
   RunResult result;
   const std::chrono::seconds timeout(timeoutSeconds);
   result.timedOut = !tool.ReadToEnd(result.out, result.err, timeout) || !tool.Wait(timeout);

@@ -7,8 +7,9 @@ namespace vrk_test {
 
 const char* ToolFolder::ExecutableName() { return "vrk.exe"; }
 
-RunResult ToolFolder::Start(const ChildOptions& options, int timeoutSeconds) const {
-  ChildProcess tool(Inside(BesideTheTool(ExecutableName())), options);
+RunResult ToolFolder::Start(const std::string& program, const ChildOptions& options,
+                            int timeoutSeconds) const {
+  ChildProcess tool(program, options);
   RunResult result;
   BoxWatcher watcher(static_cast<DWORD>(tool.Id()));
   const std::optional<int> exitCode = tool.Wait(std::chrono::seconds(timeoutSeconds));

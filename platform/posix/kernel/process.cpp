@@ -1,6 +1,8 @@
 // Process services: last error, sleeping, the tick count, the command line, the
 // module path, start-up information and the COM start-up the tool asks for.
 #include <fcntl.h>
+#include <sys/auxv.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -9,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -106,8 +109,43 @@ std::string BuildCommandLine() {
   return line;
 }
 
+// The name this program was started by, made whole against the folder it started in; empty
+// where only /proc can tell: a link, a "..", a name that no longer is a plain file.
+std::string StartName() {
+  const char* started = reinterpret_cast<const char*>(getauxval(AT_EXECFN));
+  if (started == nullptr || *started == '\0') return {};
+  std::string path;
+  if (*started != '/') {
+    char* folder = ::getcwd(nullptr, 0);
+    if (folder == nullptr) return {};
+    path = folder;
+    std::free(folder);
+    if (path == "/") path.clear();
+  }
+  std::string_view rest(started);
+  while (!rest.empty()) {
+    const std::size_t slash = rest.find('/');
+    const std::string_view part = rest.substr(0, slash);
+    rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+    if (part.empty() || part == ".") continue;
+    if (part == "..") return {};  // through a linked folder it would lead elsewhere
+    path += '/';
+    path += part;
+  }
+  struct stat info;
+  if (path.empty() || ::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+  return path;
+}
+
 // False, errno kept, when the link cannot be read.
 bool ReadOwnExecutablePath(std::string& path) {
+  // The first look into /proc costs a tenth of the tool's whole start; the name it was started
+  // by is found once, and stays the program's name even after a new file was moved over it.
+  static const std::string startName = StartName();
+  if (!startName.empty()) {
+    path = startName;
+    return true;
+  }
   path.assign(256, '\0');
   for (;;) {
     ssize_t length = ::readlink("/proc/self/exe", path.data(), path.size());

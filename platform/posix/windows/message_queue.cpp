@@ -1,11 +1,12 @@
 // Message queues, window timers and waiting without spinning.
 #include "platform/posix/windows/message_queue.h"
 
-#include <fcntl.h>
+#include <sys/eventfd.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <deque>
 #include <map>
 #include <memory>
@@ -33,36 +34,27 @@ struct Queue {
   std::deque<MSG> posted;
   bool quitPosted = false;
   int quitCode = 0;
-  int wakeRead = -1;
-  int wakeWrite = -1;
+  int wake = -1;  // an event counter: one descriptor, cheaper to make than a pipe
   bool wakePending = false;
 
   std::vector<Timer> timers;
   std::vector<WaitSource*> sources;
 
-  Queue() {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC | O_NONBLOCK) == 0) {
-      wakeRead = fds[0];
-      wakeWrite = fds[1];
-    }
-  }
+  Queue() : wake(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
   ~Queue() {
-    if (wakeRead >= 0) close(wakeRead);
-    if (wakeWrite >= 0) close(wakeWrite);
+    if (wake >= 0) close(wake);
   }
 
   // Called with `lock` held.
   void WakeLocked() {
-    if (wakePending || wakeWrite < 0) return;
+    if (wakePending || wake < 0) return;
     wakePending = true;
-    char byte = 1;
-    [[maybe_unused]] ssize_t ignored = write(wakeWrite, &byte, 1);
+    const std::uint64_t one = 1;
+    [[maybe_unused]] ssize_t ignored = write(wake, &one, sizeof one);
   }
   void DrainWake() {
-    char buffer[64];
-    while (read(wakeRead, buffer, sizeof buffer) > 0) {
-    }
+    std::uint64_t count;
+    [[maybe_unused]] ssize_t ignored = read(wake, &count, sizeof count);
     std::lock_guard<std::mutex> guard(lock);
     wakePending = false;
   }
@@ -101,7 +93,7 @@ DWORD NowTicks() { return GetTickCount(); }
 // Polls the wake pipe and the wait sources; waits at most `timeoutMs` (-1: no limit).
 void PollSources(Queue& queue, int timeoutMs) {
   std::vector<pollfd> fds;
-  if (queue.wakeRead >= 0) fds.push_back({queue.wakeRead, POLLIN, 0});
+  if (queue.wake >= 0) fds.push_back({queue.wake, POLLIN, 0});
   std::vector<std::size_t> starts;
   std::vector<WaitSource*> sources = queue.sources;
   for (WaitSource* source : sources) {
@@ -110,7 +102,7 @@ void PollSources(Queue& queue, int timeoutMs) {
   }
   int ready = poll(fds.data(), fds.size(), timeoutMs);
   if (ready <= 0) return;
-  if (!fds.empty() && fds[0].fd == queue.wakeRead && fds[0].revents) queue.DrainWake();
+  if (!fds.empty() && fds[0].fd == queue.wake && fds[0].revents) queue.DrainWake();
   for (std::size_t i = 0; i < sources.size(); ++i) {
     std::size_t end = i + 1 < sources.size() ? starts[i + 1] : fds.size();
     if (std::find(queue.sources.begin(), queue.sources.end(), sources[i]) == queue.sources.end()) continue;
