@@ -2,14 +2,19 @@
 // Usage: bench_startup PATH_TO_VRK [RUNS]
 // The two commands take turns, and medians are compared, so that a burst of other work on
 // the machine weighs on both alike and a few slow runs do not move the figure.
+// The program runs from a copy in a folder of its own, as a user has it once unpacked: the
+// file as the linker left it in the page cache starts some 5% slower than the same bytes
+// written in one pass.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "tests/support/child_process.h"
+#include "tests/support/scratch_folder.h"
 
 namespace {
 
@@ -47,11 +52,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   const int runs = std::max(argc > 2 ? std::atoi(argv[2]) : 500, 1);
+  vrk_test::ScratchFolder folder("vrk_bench_startup.");
+  const std::string program = folder.Inside("vrk");
+  std::filesystem::copy_file(argv[1], program);
   {
-    Command warm({argv[1], "ver"});  // the page cache
+    Command warm({program, "ver"});  // the page cache
     for (int i = 0; i < 20; ++i) warm.Run();
   }
-  Command tool({argv[1], "ver"});
+  Command tool({program, "ver"});
   Command baseline({"/bin/true"});
   for (int i = 0; i < runs; ++i) {
     tool.Run();
