@@ -28,7 +28,7 @@ struct Timer {
 };
 
 // A thread's queue. Other threads may post to it, so the posted messages and
-// the wake pipe are guarded; timers and wait sources belong to the thread alone.
+// the wake counter are guarded; timers and wait sources belong to the thread alone.
 struct Queue {
   std::mutex lock;
   std::deque<MSG> posted;
@@ -90,7 +90,7 @@ bool Matches(const MSG& msg, HWND window, UINT low, UINT high) {
 
 DWORD NowTicks() { return GetTickCount(); }
 
-// Polls the wake pipe and the wait sources; waits at most `timeoutMs` (-1: no limit).
+// Polls the wake counter and the wait sources; waits at most `timeoutMs` (-1: no limit).
 void PollSources(Queue& queue, int timeoutMs) {
   std::vector<pollfd> fds;
   if (queue.wake >= 0) fds.push_back({queue.wake, POLLIN, 0});
