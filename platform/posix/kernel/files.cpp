@@ -38,6 +38,45 @@ struct Folders {
   std::string from;
 };
 
+// Sets a mode through a descriptor of the file about to be moved, not by name: another
+// program may put a file of its own under the old name between the look and the move, and
+// then the file that arrives gets the mode too.
+class ModeCarrier {
+ public:
+  ModeCarrier(const std::string& from, mode_t mode) : mode_(mode) {
+    if (mode == 0) return;
+    fd_ = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ >= 0) {
+      [[maybe_unused]] const int ignored = ::fchmod(fd_, mode_);
+    }
+  }
+  ~ModeCarrier() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  ModeCarrier(const ModeCarrier&) = delete;
+  ModeCarrier& operator=(const ModeCarrier&) = delete;
+
+  void After(const std::string& to) const {
+    if (mode_ == 0) return;
+    struct stat moved {};
+    struct stat carried {};
+    const bool same = fd_ >= 0 && ::fstat(fd_, &carried) == 0 && ::stat(to.c_str(), &moved) == 0 &&
+                      moved.st_ino == carried.st_ino && moved.st_dev == carried.st_dev;
+    if (same) return;
+    const int arrived = ::open(to.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (arrived < 0) return;
+    struct stat info {};
+    if (::fstat(arrived, &info) == 0 && S_ISREG(info.st_mode)) {
+      [[maybe_unused]] const int ignored = ::fchmod(arrived, mode_);
+    }
+    ::close(arrived);
+  }
+
+ private:
+  mode_t mode_;
+  int fd_ = -1;
+};
+
 }  // namespace
 
 DWORD GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
@@ -116,10 +155,9 @@ BOOL MoveFileExA(LPCSTR existingName, LPCSTR newName, DWORD flags) {
   if (replaces && S_ISDIR(target.st_mode)) return Fail(EISDIR);
   // The file takes the replaced one's place with its permissions: a program swapped in
   // stays a program.
-  if (replaces && S_ISREG(target.st_mode)) {
-    [[maybe_unused]] const int ignored = ::chmod(from.c_str(), target.st_mode & 07777);
-  }
+  const ModeCarrier mode(from, replaces && S_ISREG(target.st_mode) ? target.st_mode & 07777 : 0);
   if (::rename(from.c_str(), to.c_str()) != 0) return Fail(errno);
+  mode.After(to);
   return folders.Flush();
 }
 
