@@ -1,6 +1,7 @@
 // A URL with a binary ending: saved to a file, optionally swapped in as an executable and started.
 #include "app/Unit1.h"
 #include "app/messages.h"
+#include "base/result_codes.h"
 #include "framework/exceptions.h"
 #include "platform/command_line.h"
 #include "platform/download.h"
@@ -17,6 +18,23 @@ Text TMain::TargetFileName(const Text& parameter) {
   return parameter;
 }
 
+namespace {
+
+// The executable keeps its name until the download takes it, its backup made first; an
+// earlier backup stays, and so does the executable then. A running program cannot be
+// replaced, only renamed: it steps aside to its backup name and the download takes its place.
+void SwapIn(const Text& download, const Text& executable, const Text& backup) {
+  if (!FileExists(executable)) {
+    RenameFile(download, executable);
+  } else if (FileInUse(executable)) {
+    if (!FileExists(backup) && RenameFile(executable, backup)) RenameFile(download, executable);
+  } else if (BackUpFile(executable, backup)) {
+    RenameFileOver(download, executable);
+  }
+}
+
+}  // namespace
+
 void TMain::DownloadBinary() {
   const Text target = TargetFileName(ParamStr(3));
   const bool swap = SameBytes(ParamStr(4), "ext");
@@ -29,13 +47,13 @@ void TMain::DownloadBinary() {
   try {
     DownloadUrlToFile(ParamStr(1), target);
     if (swap) {
-      // The executable keeps its name until the download takes it, its backup made first; an
-      // earlier backup stays, and so does the executable then.
-      if (!FileExists(executable)) {
-        RenameFile(target, executable);
-      } else if (BackUpFile(executable, backup)) {
-        RenameFileOver(target, executable);
+      // An empty program is no program: a reply cut before its body can reach here as a
+      // success of no bytes.
+      if (IsEmptyFile(target)) {
+        const auto failure = static_cast<HRESULT>(result_codes::kDownloadFailure);
+        throw EOleSysError(OleErrorMessage(failure), failure);
       }
+      SwapIn(target, executable, backup);
     }
     if (start) ShellOpen(Handle(), result);
   } catch (const EOleSysError& error) {

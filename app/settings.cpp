@@ -17,7 +17,9 @@ Text SettingsFileName() {
   return executable.IsEmpty() ? Text() : ChangeFileExt(executable, ".ini");
 }
 
-Settings ReadSettings(const TIniFile& file) {
+namespace {
+
+Settings ReadEachKey(const TIniFile& file) {
   const Text section = "Main";
   Settings defaults;
   Settings read;
@@ -28,6 +30,20 @@ Settings ReadSettings(const TIniFile& file) {
   read.Edit = file.ReadString(section, "Edit", defaults.Edit);
   read.ASCII = file.ReadString(section, "ASCII", defaults.ASCII);
   return read;
+}
+
+}  // namespace
+
+Settings ReadSettings(const TIniFile& file) {
+  // The system reads the file anew for a key when it changed, and the proxy command of
+  // another run may replace it between two keys: "IP" and "Port" must come from one
+  // version. A file replaced on every attempt is taken as the last attempt read it.
+  constexpr int kAttempts = 20;
+  for (int attempt = 1;; ++attempt) {
+    const FileVersion version(file.FileName());
+    Settings read = ReadEachKey(file);
+    if (attempt == kAttempts || version.Unchanged()) return read;
+  }
 }
 
 }  // namespace vrk

@@ -114,14 +114,11 @@ class Backup {
     made_ = sameFile_ ? BackUpFile(name, old_) : RenameFile(name, old_);
   }
 
-  // A failed delivery changes no file.
+  // A failed delivery gives a moved file its name back, if nobody has taken the name since.
+  // A second name is never removed: another run may have replaced the file in the meantime,
+  // and the backup may be its only copy; beside an unchanged file it loses nothing.
   void Undo() const {
-    if (!made_) return;
-    if (sameFile_) {
-      DeleteFileA(old_.c_str());
-    } else {
-      RenameFile(old_, name_);
-    }
+    if (made_ && !sameFile_) RenameFile(old_, name_);
   }
 
  private:

@@ -13,7 +13,7 @@ namespace {
 
 // The copy is made like every file the tool writes: whole and flushed before it is named.
 bool CopyAsBackup(const Text& name, const Text& backup) {
-  const HANDLE source = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+  const HANDLE source = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (source == INVALID_HANDLE_VALUE) return false;
   std::unique_ptr<PendingFile> copy = PendingFile::Create(backup.c_str(), {});

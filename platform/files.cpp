@@ -30,6 +30,17 @@ bool FileExists(const Text& name) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool IsEmptyFile(const Text& name) {
+  if (!FileExists(name)) return false;
+  const HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  LARGE_INTEGER end{};
+  const bool measured = SetFilePointerEx(file, LARGE_INTEGER{}, &end, FILE_END) != FALSE;
+  CloseHandle(file);
+  return measured && end.QuadPart == 0;
+}
+
 bool IsDevice(const Text& name) {
   if (!UsableName(name) || name.IsEmpty()) return false;
   // Windows puts its reserved names ("NUL", "CON", "COM1"...) in the device namespace,
@@ -53,13 +64,46 @@ bool IsDevice(const Text& name) {
 
 bool RenameFile(const Text& oldName, const Text& newName) {
   if (!UsableName(oldName) || !UsableName(newName)) return false;
-  return MoveFileExA(oldName.c_str(), newName.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+  return MoveFileWaiting(oldName.c_str(), newName.c_str(), MOVEFILE_WRITE_THROUGH);
 }
 
 bool RenameFileOver(const Text& oldName, const Text& newName) {
   if (!UsableName(oldName) || !UsableName(newName)) return false;
-  return MoveFileExA(oldName.c_str(), newName.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  return MoveFileWaiting(oldName.c_str(), newName.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+bool MoveFileWaiting(const char* oldName, const char* newName, DWORD flags) {
+  // Long enough for any number of runs at once to take their turns on one file; a refusal
+  // that lasts longer is the user's to see.
+  constexpr DWORD kWaitMilliseconds = 2000;
+  const DWORD start = GetTickCount();
+  DWORD pause = 1;
+  for (;;) {
+    if (MoveFileExA(oldName, newName, flags)) return true;
+    const DWORD error = GetLastError();
+    const bool passing = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+                         error == ERROR_LOCK_VIOLATION;
+    if (!passing || GetTickCount() - start >= kWaitMilliseconds) {
+      SetLastError(error);
+      return false;
+    }
+    Sleep(pause);
+    if (pause < 32) pause *= 2;
+  }
+}
+
+bool FileInUse(const Text& name) {
+  if (!UsableName(name)) return false;
+  // Opening for writing changes nothing; it is refused while the file is mapped as a program.
+  const HANDLE file =
+      CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    return false;
+  }
+  return GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
 Text ChangeFileExt(const Text& name, const Text& extension) {
@@ -74,6 +118,56 @@ Text ChangeFileExt(const Text& name, const Text& extension) {
     }
   }
   return Text(bytes.substr(0, stem)) + extension;
+}
+
+namespace {
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Asking for no access only looks at the file, and lets others replace or rename it.
+HANDLE OpenToLookAt(const Text& name) {
+  if (!UsableName(name)) return INVALID_HANDLE_VALUE;
+  return CreateFileA(name.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
+}
+
+bool SameTime(const FILETIME& a, const FILETIME& b) {
+  return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
+}
+
+}  // namespace
+
+FileVersion::FileVersion(const Text& name) : name_(name), file_(OpenToLookAt(name)) {
+  if (file_ != INVALID_HANDLE_VALUE && !GetFileInformationByHandle(file_, &held_)) {
+    CloseHandle(file_);
+    file_ = INVALID_HANDLE_VALUE;
+  }
+}
+
+FileVersion::~FileVersion() {
+  if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+}
+
+bool FileVersion::Unchanged() const {
+  const HANDLE now = OpenToLookAt(name_);
+  if (file_ == INVALID_HANDLE_VALUE || now == INVALID_HANDLE_VALUE) {
+    if (now != INVALID_HANDLE_VALUE) CloseHandle(now);
+    return file_ == INVALID_HANDLE_VALUE && now == INVALID_HANDLE_VALUE;
+  }
+  // The file held cannot give its index to another while it is open; one written in place
+  // shows a new time or size.
+  BY_HANDLE_FILE_INFORMATION named{};
+  BY_HANDLE_FILE_INFORMATION held{};
+  const bool same = GetFileInformationByHandle(now, &named) &&
+                    GetFileInformationByHandle(file_, &held) &&
+                    named.dwVolumeSerialNumber == held_.dwVolumeSerialNumber &&
+                    named.nFileIndexHigh == held_.nFileIndexHigh &&
+                    named.nFileIndexLow == held_.nFileIndexLow &&
+                    held.nFileSizeHigh == held_.nFileSizeHigh &&
+                    held.nFileSizeLow == held_.nFileSizeLow &&
+                    SameTime(held.ftLastWriteTime, held_.ftLastWriteTime);
+  CloseHandle(now);
+  return same;
 }
 
 HANDLE FileCreate(const Text& name) {

@@ -12,6 +12,8 @@ namespace vrk {
 Text GetCurrentDir();
 // True for an existing file that is not a directory.
 bool FileExists(const Text& name);
+// True for an existing file that holds no bytes.
+bool IsEmptyFile(const Text& name);
 // True for an existing name that is neither a regular file nor a folder: a device, a pipe
 // or a socket, also reached through a link ("NUL" and "CON" on Windows).
 bool IsDevice(const Text& name);
@@ -21,9 +23,35 @@ bool RenameFile(const Text& oldName, const Text& newName);
 // Gives `oldName` the name `newName`, replacing a file of that name at once (never a folder),
 // on the disk when it returns.
 bool RenameFileOver(const Text& oldName, const Text& newName);
+// MoveFileExA, tried again for up to two seconds while the system refuses for a moment: on
+// Windows a file that another program (another run of the tool, say) holds open cannot be
+// replaced or renamed until it lets go. False, with the last error set, when it still fails.
+bool MoveFileWaiting(const char* oldName, const char* newName, DWORD flags);
+// True where the system will not let `name` be written or replaced in place: a program that
+// is running (Windows maps its file), or a file that another program holds for itself.
+bool FileInUse(const Text& name);
 // Replaces the part from the last "." after the last "\" or ":" (or "/" on POSIX),
 // or appends when there is none; the extension is used as passed, its dot included.
 Text ChangeFileExt(const Text& name, const Text& extension);
+
+// One version of a file, held while it is read by name: another program may replace the file
+// (the proxy command of another run, say) between two reads.
+class FileVersion {
+ public:
+  explicit FileVersion(const Text& name);
+  ~FileVersion();
+  FileVersion(const FileVersion&) = delete;
+  FileVersion& operator=(const FileVersion&) = delete;
+
+  // True while the name still leads to the file held, as it was (or still to no file): what
+  // was read by the name in between came from this one version.
+  bool Unchanged() const;
+
+ private:
+  Text name_;
+  HANDLE file_ = INVALID_HANDLE_VALUE;
+  BY_HANDLE_FILE_INFORMATION held_{};
+};
 
 // Create (or truncate) for reading and writing, no sharing; INVALID_HANDLE_VALUE on failure.
 HANDLE FileCreate(const Text& name);

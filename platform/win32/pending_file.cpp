@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "platform/files.h"
 #include "platform/win32/temporary_file.h"
 #include "platform/winapi.h"
 
@@ -111,7 +112,7 @@ class WindowsPendingFile final : public PendingFile {
     SetFileAttributesA(temporary_.c_str(), FILE_ATTRIBUTE_NORMAL);
     const DWORD flags =
         MOVEFILE_WRITE_THROUGH | (naming == Naming::Replace ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (!MoveFileExA(temporary_.c_str(), target, flags)) return false;
+    if (!MoveFileWaiting(temporary_.c_str(), target, flags)) return false;
     committed_ = true;
     return true;
   }

@@ -1,6 +1,7 @@
 #include "platform/win32/temporary_file.h"
 
 #include "base/temporary_names.h"
+#include "platform/files.h"
 
 namespace vrk {
 
@@ -67,8 +68,8 @@ bool PutInPlace(const std::string& temporary, const std::string& target) {
   bool placed = file != INVALID_HANDLE_VALUE && FlushFileBuffers(file);
   DWORD error = placed ? ERROR_SUCCESS : GetLastError();
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-  if (placed && !MoveFileExA(temporary.c_str(), target.c_str(),
-                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (placed && !MoveFileWaiting(temporary.c_str(), target.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     placed = false;
     error = GetLastError();
   }

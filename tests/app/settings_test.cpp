@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
 #include "platform/ini_file.h"
 #include "tests/support/scratch_folder.h"
 
@@ -15,6 +19,29 @@ class SettingsFile : public ::testing::Test {
 
   vrk_test::ScratchFolder folder_;
 };
+
+// The proxy command of another run replaces the file whole, as often as it likes; a run
+// reading meanwhile takes "IP" and "Port" of one version, never one of each.
+TEST_F(SettingsFile, KeysComeFromOneVersionWhileTheFileIsReplaced) {
+  const std::string versions[] = {"[Main]\r\nIP=first.test\r\nPort=1111\r\n",
+                                  "[Main]\r\nIP=second.test\r\nPort=2222\r\n"};
+  Write(versions[0]);
+  std::atomic<bool> stop{false};
+  std::thread writer([&] {
+    for (int i = 0; !stop; ++i) {
+      folder_.Put("next.ini", versions[i % 2]);
+      std::filesystem::rename(folder_.Inside("next.ini"), folder_.Inside("vrk.ini"));
+    }
+  });
+  int mixed = 0;
+  for (int i = 0; i < 2000; ++i) {
+    const Settings s = Read();
+    if ((s.IP == Text("first.test")) != (s.Port == 1111)) ++mixed;
+  }
+  stop = true;
+  writer.join();
+  EXPECT_EQ(mixed, 0);
+}
 
 TEST_F(SettingsFile, MissingFileGivesEveryDefault) {
   Settings s = Read();

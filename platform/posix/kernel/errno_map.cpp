@@ -14,8 +14,6 @@ constexpr DWORD kErrorWriteProtect = 19;
 constexpr DWORD kErrorNotReady = 21;
 constexpr DWORD kErrorCrc = 23;
 constexpr DWORD kErrorGenFailure = 31;
-constexpr DWORD kErrorSharingViolation = 32;
-constexpr DWORD kErrorLockViolation = 33;
 constexpr DWORD kErrorNotSupported = 50;
 constexpr DWORD kErrorDevNotExist = 55;
 constexpr DWORD kErrorUnexpectedNetError = 59;
@@ -61,12 +59,12 @@ DWORD Win32ErrorFromErrno(int error) noexcept {
       return kErrorWriteProtect;
     case EBUSY:
     case ETXTBSY:
-      return kErrorSharingViolation;
+      return ERROR_SHARING_VIOLATION;
     case EAGAIN:  // a lock or lease of another process stands in the way
 #if EWOULDBLOCK != EAGAIN
     case EWOULDBLOCK:
 #endif
-      return kErrorLockViolation;
+      return ERROR_LOCK_VIOLATION;
     case EEXIST:
       return kErrorFileExists;
     case ENOSPC:

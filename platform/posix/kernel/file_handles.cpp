@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <mutex>
 #include <unordered_set>
 
@@ -213,6 +214,40 @@ DWORD GetFileType(HANDLE handle) {
   if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) return FILE_TYPE_CHAR;
   if (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode)) return FILE_TYPE_PIPE;
   return FILE_TYPE_UNKNOWN;
+}
+
+namespace {
+
+// Windows counts 100-nanosecond steps from 1601.
+FILETIME FileTime(const timespec& time) {
+  constexpr std::uint64_t kFrom1601 = 116444736000000000ull;
+  const std::uint64_t steps = kFrom1601 + static_cast<std::uint64_t>(time.tv_sec) * 10000000ull +
+                              static_cast<std::uint64_t>(time.tv_nsec) / 100;
+  return FILETIME{static_cast<DWORD>(steps), static_cast<DWORD>(steps >> 32)};
+}
+
+}  // namespace
+
+BOOL GetFileInformationByHandle(HANDLE handle, BY_HANDLE_FILE_INFORMATION* information) {
+  OpenFile* file = Lookup(handle);
+  struct stat info {};
+  if (file == nullptr || information == nullptr) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (::fstat(file->fd, &info) != 0) {
+    vrk_posix::SetLastErrorFromErrno(errno);
+    return FALSE;
+  }
+  const auto size = static_cast<std::uint64_t>(info.st_size);
+  const auto index = static_cast<std::uint64_t>(info.st_ino);
+  *information = BY_HANDLE_FILE_INFORMATION{
+      static_cast<DWORD>(S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL),
+      FileTime(info.st_ctim), FileTime(info.st_atim), FileTime(info.st_mtim),
+      static_cast<DWORD>(info.st_dev), static_cast<DWORD>(size >> 32), static_cast<DWORD>(size),
+      static_cast<DWORD>(info.st_nlink), static_cast<DWORD>(index >> 32), static_cast<DWORD>(index)};
+  SetLastError(ERROR_SUCCESS);
+  return TRUE;
 }
 
 BOOL CloseHandle(HANDLE handle) {

@@ -11,6 +11,8 @@
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_SHARING_VIOLATION 32L
+#define ERROR_LOCK_VIOLATION 33L
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_INSUFFICIENT_BUFFER 122L
@@ -50,6 +52,24 @@ union LARGE_INTEGER {
   std::int64_t QuadPart;
 };
 using PLARGE_INTEGER = LARGE_INTEGER*;
+
+struct FILETIME {
+  DWORD dwLowDateTime;
+  DWORD dwHighDateTime;
+};
+
+struct BY_HANDLE_FILE_INFORMATION {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD dwVolumeSerialNumber;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD nNumberOfLinks;
+  DWORD nFileIndexHigh;
+  DWORD nFileIndexLow;
+};
 
 struct STARTUPINFOA {
   DWORD cb;
@@ -111,6 +131,7 @@ BOOL ReadFile(HANDLE file, LPVOID data, DWORD count, LPDWORD read, LPVOID overla
 BOOL CloseHandle(HANDLE handle);
 // DISK for a regular file, CHAR for a device, PIPE for a FIFO or a socket.
 DWORD GetFileType(HANDLE file);
+BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* information);
 BOOL SetFilePointerEx(HANDLE file, LARGE_INTEGER distance, PLARGE_INTEGER newPosition, DWORD method);
 
 // Message texts.
