@@ -40,9 +40,9 @@ Settings ReadSettings(const TIniFile& file) {
   // version. A file replaced on every attempt is taken as the last attempt read it.
   constexpr int kAttempts = 20;
   for (int attempt = 1;; ++attempt) {
-    const FileVersion version(file.FileName());
+    const FileStamp before = FileStamp::Of(file.FileName());
     Settings read = ReadEachKey(file);
-    if (attempt == kAttempts || version.Unchanged()) return read;
+    if (attempt == kAttempts || FileStamp::Of(file.FileName()) == before) return read;
   }
 }
 

@@ -124,7 +124,7 @@ namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// Asking for no access only looks at the file, and lets others replace or rename it.
+// Asking for no access only looks at the file.
 HANDLE OpenToLookAt(const Text& name) {
   if (!UsableName(name)) return INVALID_HANDLE_VALUE;
   return CreateFileA(name.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
@@ -137,37 +137,22 @@ bool SameTime(const FILETIME& a, const FILETIME& b) {
 
 }  // namespace
 
-FileVersion::FileVersion(const Text& name) : name_(name), file_(OpenToLookAt(name)) {
-  if (file_ != INVALID_HANDLE_VALUE && !GetFileInformationByHandle(file_, &held_)) {
-    CloseHandle(file_);
-    file_ = INVALID_HANDLE_VALUE;
-  }
+FileStamp FileStamp::Of(const Text& name) {
+  FileStamp stamp;
+  const HANDLE file = OpenToLookAt(name);
+  if (file == INVALID_HANDLE_VALUE) return stamp;
+  stamp.exists = GetFileInformationByHandle(file, &stamp.information) != FALSE;
+  CloseHandle(file);
+  return stamp;
 }
 
-FileVersion::~FileVersion() {
-  if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
-}
-
-bool FileVersion::Unchanged() const {
-  const HANDLE now = OpenToLookAt(name_);
-  if (file_ == INVALID_HANDLE_VALUE || now == INVALID_HANDLE_VALUE) {
-    if (now != INVALID_HANDLE_VALUE) CloseHandle(now);
-    return file_ == INVALID_HANDLE_VALUE && now == INVALID_HANDLE_VALUE;
-  }
-  // The file held cannot give its index to another while it is open; one written in place
-  // shows a new time or size.
-  BY_HANDLE_FILE_INFORMATION named{};
-  BY_HANDLE_FILE_INFORMATION held{};
-  const bool same = GetFileInformationByHandle(now, &named) &&
-                    GetFileInformationByHandle(file_, &held) &&
-                    named.dwVolumeSerialNumber == held_.dwVolumeSerialNumber &&
-                    named.nFileIndexHigh == held_.nFileIndexHigh &&
-                    named.nFileIndexLow == held_.nFileIndexLow &&
-                    held.nFileSizeHigh == held_.nFileSizeHigh &&
-                    held.nFileSizeLow == held_.nFileSizeLow &&
-                    SameTime(held.ftLastWriteTime, held_.ftLastWriteTime);
-  CloseHandle(now);
-  return same;
+bool FileStamp::operator==(const FileStamp& other) const {
+  const BY_HANDLE_FILE_INFORMATION& a = information;
+  const BY_HANDLE_FILE_INFORMATION& b = other.information;
+  if (!exists || !other.exists) return exists == other.exists;
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow && a.nFileSizeHigh == b.nFileSizeHigh &&
+         a.nFileSizeLow == b.nFileSizeLow && SameTime(a.ftLastWriteTime, b.ftLastWriteTime);
 }
 
 HANDLE FileCreate(const Text& name) {

@@ -34,23 +34,16 @@ bool FileInUse(const Text& name);
 // or appends when there is none; the extension is used as passed, its dot included.
 Text ChangeFileExt(const Text& name, const Text& extension);
 
-// One version of a file, held while it is read by name: another program may replace the file
-// (the proxy command of another run, say) between two reads.
-class FileVersion {
- public:
-  explicit FileVersion(const Text& name);
-  ~FileVersion();
-  FileVersion(const FileVersion&) = delete;
-  FileVersion& operator=(const FileVersion&) = delete;
+// What tells one version of a file from another: which file the name leads to, its size and
+// its last write. Another program may replace the file (the proxy command of another run, say)
+// between two reads by name; each version is written and flushed anew, so two reads with
+// the same stamp around them read one version.
+struct FileStamp {
+  bool exists = false;
+  BY_HANDLE_FILE_INFORMATION information{};
 
-  // True while the name still leads to the file held, as it was (or still to no file): what
-  // was read by the name in between came from this one version.
-  bool Unchanged() const;
-
- private:
-  Text name_;
-  HANDLE file_ = INVALID_HANDLE_VALUE;
-  BY_HANDLE_FILE_INFORMATION held_{};
+  static FileStamp Of(const Text& name);
+  bool operator==(const FileStamp& other) const;
 };
 
 // Create (or truncate) for reading and writing, no sharing; INVALID_HANDLE_VALUE on failure.

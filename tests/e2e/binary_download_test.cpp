@@ -24,7 +24,9 @@ class BinaryDownload : public ::testing::Test {
  protected:
   BinaryDownload()
       : server_(ConnectionPlan::Http([](const HttpRequest& request) {
-          if (request.target == "/tool.dat" || request.target == "/x.zip") {
+          if (request.target == "/empty.dat") return HttpResponse::Text(200, "");
+          if (request.target == "/tool.dat" || request.target == "/x.zip" ||
+              request.target == "/vrk.dat") {
             return HttpResponse::Text(200, kBody);
           }
           if (request.target == "/script.dat") {
@@ -72,6 +74,34 @@ TEST_F(BinaryDownload, ExtSwapsTheDownloadInAndKeepsTheOldExecutable) {
   EXPECT_EQ(folder_.Get("tool.exe"), kBody);
   EXPECT_EQ(folder_.Get("tool.old"), "old program");
   EXPECT_EQ(Files(), (std::vector<std::string>{"tool.exe", "tool.old"}));
+}
+
+// The way the tool updates itself: a running program cannot be replaced, only renamed.
+TEST_F(BinaryDownload, ExtSwapsTheRunningProgramItself) {
+  // On Linux the tool is given a Windows name, so that "ext" addresses the running program.
+  if (std::string(ToolFolder::ExecutableName()) != "vrk.exe") {
+    std::filesystem::copy_file(folder_.Inside(ToolFolder::ExecutableName()), folder_.Inside("vrk.exe"));
+  }
+  const std::string running = folder_.Get("vrk.exe");
+  RunResult run = folder_.RunBy(folder_.Inside("vrk.exe"), {Url("/vrk.dat"), "x", "vrk.dat", "ext", "exe"},
+                                folder_.Path().string());
+  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(folder_.Get("vrk.exe"), kBody);
+  EXPECT_TRUE(folder_.Get("vrk.old") == running) << "the running program is not the backup";
+  EXPECT_FALSE(folder_.Exists("vrk.dat"));
+}
+
+// A reply cut before its body can reach the tool as a download of no bytes: no program.
+TEST_F(BinaryDownload, EmptyDownloadIsNeverSwappedIn) {
+  folder_.Put("tool.exe", "old program");
+  RunResult run = Run({Url("/empty.dat"), "x", "tool.dat", "ext", "exe"});
+  EXPECT_EQ(run.err, Box(kConnectionError, "OLE error 800C0008"));
+  EXPECT_EQ(folder_.Get("tool.exe"), "old program");
+  EXPECT_FALSE(folder_.Exists("tool.old"));
+  // Without "ext" an empty resource is saved as it is.
+  run = Run({Url("/empty.dat"), "x", "empty.dat"});
+  EXPECT_EQ(run.err, "");
+  EXPECT_TRUE(folder_.Exists("empty.dat"));
 }
 
 TEST_F(BinaryDownload, ExtWithoutAnOldExecutableJustRenames) {

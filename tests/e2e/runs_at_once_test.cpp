@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #endif
 
+#include <ostream>
 #include <set>
 #include <string>
 #include <thread>
@@ -36,6 +37,8 @@ struct Case {
   const char* target;                  // the file every run replaces
   const char* backup;                  // its ".old", the user's file at the end
 };
+
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
 
 class RunsAtOnce : public ::testing::TestWithParam<Case> {
  protected:
