@@ -10,6 +10,9 @@ namespace {
 
 bool UsableName(const Text& name) { return !ascii::HasZeroByte(name.View()); }
 
+// Another run may rename or replace a file while this one looks at it or writes it.
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
 bool IsSeparator(char c) { return kPathSeparators.find(c) != std::string_view::npos; }
 
 }  // namespace
@@ -32,7 +35,7 @@ bool FileExists(const Text& name) {
 
 bool IsEmptyFile(const Text& name) {
   if (!FileExists(name)) return false;
-  const HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+  const HANDLE file = CreateFileA(name.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   LARGE_INTEGER end{};
@@ -50,7 +53,6 @@ bool IsDevice(const Text& name) {
   if (length > 0 && length < MAX_PATH && std::string_view(full, length).starts_with("\\\\.\\")) {
     return true;
   }
-  constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   // Asking for no access only looks at the file; a console opens only for some access.
   HANDLE file = CreateFileA(name.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
@@ -97,8 +99,8 @@ bool FileInUse(const Text& name) {
   if (!UsableName(name)) return false;
   // Opening for writing changes nothing; it is refused while the file is mapped as a program.
   const HANDLE file =
-      CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+      CreateFileA(name.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                  FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
     CloseHandle(file);
     return false;
@@ -121,8 +123,6 @@ Text ChangeFileExt(const Text& name, const Text& extension) {
 }
 
 namespace {
-
-constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 // Asking for no access only looks at the file.
 HANDLE OpenToLookAt(const Text& name) {
@@ -163,8 +163,8 @@ HANDLE FileCreate(const Text& name) {
 
 HANDLE FileOpenForWriting(const Text& name) {
   if (!UsableName(name)) return INVALID_HANDLE_VALUE;
-  return CreateFileA(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return CreateFileA(name.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 bool FileWrite(HANDLE file, const char* data, std::size_t count) {
