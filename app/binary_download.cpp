@@ -27,7 +27,10 @@ void SwapIn(const Text& download, const Text& executable, const Text& backup) {
   if (!FileExists(executable)) {
     RenameFile(download, executable);
   } else if (FileInUse(executable)) {
-    if (!FileExists(backup) && RenameFile(executable, backup)) RenameFile(download, executable);
+    // Should the download not follow, the program gets its name back.
+    if (RenameFile(executable, backup) && !RenameFile(download, executable)) {
+      RenameFile(backup, executable);
+    }
   } else if (BackUpFile(executable, backup)) {
     RenameFileOver(download, executable);
   }
