@@ -116,6 +116,26 @@ TEST(ClipboardDelivery, ARefusingToolHandsOverToTheNextAndIsNamedWhenAllRefuse) 
                    "(wl-copy: Failed to connect to a Wayland server)");
 }
 
+// A copying tool that takes the text and ends well, but whose holder never keeps it (xclip
+// whose holder cannot be forked under a process limit): the old text stays, and the box says so.
+TEST(ClipboardDelivery, AHolderThatDoesNotKeepTheTextIsAFailure) {
+  REQUIRE_X_CLIPBOARD();
+  ASSERT_TRUE(vrk_test::SetXClipboardText("old text"));
+  vrk_test::ScratchFolder tools;
+  const std::string real = vrk_test::CommandOutput("command -v xclip | tr -d '\\n'");
+  const std::string standIn = tools.Put(
+      "xclip", "#!/bin/sh\nfor a; do [ \"$a\" = -o ] && exec " + real + " \"$@\"; done\ncat >/dev/null\n");
+  ASSERT_EQ(chmod(standIn.c_str(), 0755), 0);
+  vrk_test::SavedVariables saved({"PATH", "WAYLAND_DISPLAY"});
+  setenv("PATH", (tools.Path().string() + ":" + std::getenv("PATH")).c_str(), 1);
+  unsetenv("WAYLAND_DISPLAY");
+  TMain form(nullptr);
+  EXPECT_THROW_MSG(form.DeliverText("text", ToClipboard()), Exception,
+                   "Cannot copy the text to the clipboard: no clipboard can be reached "
+                   "(xclip: the text did not stay on the clipboard)");
+  EXPECT_EQ(ReadClipboard(), "old text");
+}
+
 #else
 
 std::string ReadClipboard() {

@@ -3,6 +3,7 @@
 // clipboard, which a busy machine shows most often.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -82,6 +83,43 @@ TEST(ClipboardRace, TheTextIsThereWhenTheToolEnds) {
   }
   EXPECT_EQ(stale, std::vector<std::string>{}) << "of " << runs << " runs";
   EXPECT_GE(runs, 100) << "too few runs in the time to tell";
+}
+
+// Runs at once: each copy's holder takes the place of the one before, while the readers of the
+// runs beside it ask holders that are just losing the clipboard. None may leave it without an
+// owner: when the last run has ended, it holds the text of one of them.
+TEST(ClipboardRace, RunsAtOnceLeaveTheTextOfOneOfThem) {
+  OwnXDisplay own;
+  const std::string display = own.Name().empty() ? "" : "DISPLAY=" + own.Name();
+  if (display.empty() || std::system("command -v xclip >/dev/null 2>&1") != 0) {
+    GTEST_SKIP() << "needs Xvfb and xclip (scripts/install-deps.sh)";
+  }
+  ScriptedServer server(ConnectionPlan::Http([](const HttpRequest& request) {
+    return HttpResponse::Text(200, "text " + request.target);
+  }));
+  ToolFolder folder;
+  CpuLoad load;  // slow holders leave more readers waiting
+  constexpr int kRuns = 32;
+  std::vector<std::string> failures;
+  for (int round = 0; round < 12; ++round) {
+    std::vector<RunResult> results(kRuns);
+    std::vector<std::string> texts;
+    std::vector<std::thread> runs;
+    for (int i = 0; i < kRuns; ++i) {
+      const std::string target = "/" + std::to_string(round) + "-" + std::to_string(i);
+      texts.push_back("text " + target);
+      runs.emplace_back([&, i, target] {
+        results[i] = folder.Run({server.Url(target), "x"}, "", {display});
+      });
+    }
+    for (std::thread& run : runs) run.join();
+    for (const RunResult& result : results) ASSERT_EQ(result.out + result.err, "") << "round " << round;
+    const std::string held = ClipboardNow(display);
+    if (std::find(texts.begin(), texts.end(), held) == texts.end()) {
+      failures.push_back("round " + std::to_string(round) + ": " + held);
+    }
+  }
+  EXPECT_EQ(failures, std::vector<std::string>{});
 }
 
 }  // namespace
