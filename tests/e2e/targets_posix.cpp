@@ -89,6 +89,18 @@ TEST_F(Targets, OwnStreamsByNameAreWrittenWhereTheyStand) {
             (std::vector<std::string>{"append.txt", "log.txt", "out.lnk", "piped.txt"}));
 }
 
+// A stream the tool was started without is the null device: none of the tool's own files
+// takes its number, so a text for it goes nowhere, and no error comes of it.
+TEST_F(Targets, ClosedStandardStreamsTakeTheTextAsTheNullDevice) {
+  Shell("\"$VRK\" \"$URL\" W /dev/stdin <&- >out0.txt 2>err0.txt;"
+        "\"$VRK\" \"$URL\" W /dev/stdout >&- 2>err1.txt;"
+        "\"$VRK\" \"$URL\" W /dev/stderr 2>&- >out2.txt",
+        3);
+  for (const char* name : {"out0.txt", "err0.txt", "err1.txt", "out2.txt"}) {
+    EXPECT_TRUE(Holds(folder_.Inside(name), "")) << name;
+  }
+}
+
 TEST_F(Targets, LinkIntoAnotherFileSystemTakesALargeText) {
   SmallDisk disk(folder_.Inside("disk"), 16);
   VRK_REQUIRE_MOUNTED(disk);
