@@ -20,20 +20,37 @@ namespace {
   throw ERegistryException(FormatText("Invalid data type for '%s'", {name}));
 }
 
+// A registry that could not be read is not one without the value: the system tells why.
+void ThrowUnreadable(LONG error) {
+  if (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND) return;
+  char text[512];
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                static_cast<DWORD>(error), 0, text, sizeof text, nullptr);
+  if (length >= sizeof text) length = 0;
+  while (length > 0 && (static_cast<unsigned char>(text[length - 1]) <= ' ' || text[length - 1] == '.')) {
+    --length;
+  }
+  if (length == 0) return;
+  throw ERegistryException(Text(text, length));
+}
+
 }  // namespace
 
 TRegistry::~TRegistry() { CloseKey(); }
 
 bool TRegistry::OpenKey(const Text& key, bool /*canCreate*/) {
   CloseKey();
+  openError_ = ERROR_FILE_NOT_FOUND;  // a name with a zero byte names no key
   if (ascii::HasZeroByte(key.View())) return false;
   HKEY opened = nullptr;
-  if (RegOpenKeyExA(rootKey_, key.c_str(), 0, access_, &opened) != ERROR_SUCCESS) return false;
+  openError_ = RegOpenKeyExA(rootKey_, key.c_str(), 0, access_, &opened);
+  if (openError_ != ERROR_SUCCESS) return false;
   currentKey_ = opened;
   return true;
 }
 
 int TRegistry::ReadInteger(const Text& name) {
+  if (currentKey_ == nullptr) ThrowUnreadable(openError_);
   if (currentKey_ == nullptr || ascii::HasZeroByte(name.View())) FailedToGet(name);
   // Zeroed, so that a REG_DWORD stored with fewer than 4 bytes reads as those bytes only.
   BYTE data[4] = {};
@@ -49,6 +66,7 @@ int TRegistry::ReadInteger(const Text& name) {
 }
 
 Text TRegistry::ReadString(const Text& name) {
+  if (currentKey_ == nullptr) ThrowUnreadable(openError_);
   if (currentKey_ == nullptr || ascii::HasZeroByte(name.View())) return Text();
   DWORD size = 0;
   if (RegQueryValueExA(currentKey_, name.c_str(), nullptr, nullptr, nullptr, &size) !=

@@ -3,12 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "hidden_library.h"
+#include "tests/support/child_process.h"
 #include "tools/scripted_server/scripted_server.h"
 #include "vrk_runner.h"
 
@@ -52,6 +54,40 @@ TEST(FileErrorTexts, DownloadWithoutTheTransferLibrarySaysTheModuleIsMissing) {
   const RunResult run = folder.Run({"http://127.0.0.1:9/tool.dat", "x", "tool.dat"});
   EXPECT_EQ(run.err, Box("Chyba připojení", "The specified module could not be found"));
   EXPECT_EQ(folder.Get("tool.dat"), "previous");
+}
+
+// Descriptors running out, at each step a download or the proxy command takes (loading the
+// transfer library, the socket, reading the registry), are told as that, never as a missing
+// library, a failed connection or a missing value.
+TEST(FileErrorTexts, TooFewDescriptorsAreToldAsTheFileThatCannotBeOpened) {
+  ScriptedServer server(ConnectionPlan::Http(
+      [](const HttpRequest&) { return HttpResponse::Text(200, "tool"); }));
+  ToolFolder folder;
+  folder.Put("registry.reg",
+             "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Microsoft\\"
+             "Windows\\CurrentVersion\\Internet Settings]\r\n\"ProxyEnable\"=dword:00000000\r\n");
+  const std::string vrk = "\"" + folder.Inside(ToolFolder::ExecutableName()) + "\"";
+  const std::pair<std::string, std::string> commands[] = {
+      {vrk + " " + server.Url("/tool.dat") + " x tool.dat", Box("Chyba připojení", "The system cannot open the file")},
+      {vrk + " proxy", Box("VRK", "The system cannot open the file.")}};
+  for (const auto& [command, box] : commands) {
+    for (int limit = 5; limit <= 8; ++limit) {
+      ChildOptions options = Arguments({"-c", "ulimit -n " + std::to_string(limit) + "; exec " + command});
+      options.workDir = folder.Inside("");
+      options.environment = {"no_proxy=127.0.0.1", "LC_ALL=C.UTF-8",
+                             "VRK_REGISTRY=" + folder.Inside("registry.reg")};
+      options.input = Stream::kNull;
+      options.output = Stream::kPipe;
+      options.error = Stream::kPipe;
+      ChildProcess shell("sh", options);
+      std::string out, err;
+      ASSERT_TRUE(shell.ReadToEnd(out, err, std::chrono::seconds(20)));
+      // Enough descriptors for the step: it succeeds.
+      if (err.empty()) continue;
+      EXPECT_EQ(err, box) << command << " under " << limit;
+    }
+  }
+  EXPECT_FALSE(folder.Exists("vrk.ini.old"));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The registry calls over the emulated registry. An open key holds the values it had when
 // it was opened; the file is read and parsed once, and again only when it has changed.
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <map>
@@ -7,6 +8,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/posix/kernel/errno_map.h"
 #include "platform/posix/kernel/parsed_files.h"
 #include "platform/posix/kernel/whole_file.h"
 #include "platform/posix/registry/registry_file.h"
@@ -56,7 +58,9 @@ LONG LoadDocument(std::shared_ptr<const RegistryDocument>& document) {
     case vrk_posix::ReadOutcome::kFailed:
       break;
   }
-  return ERROR_ACCESS_DENIED;
+  // As Windows tells a hive it cannot read: the reason, a limit on descriptors or memory
+  // among them, not a key that is missing.
+  return static_cast<LONG>(vrk_posix::Win32ErrorFromErrno(errno));
 }
 
 // The path below HKEY_CURRENT_USER that an open of subKey relative to key names.

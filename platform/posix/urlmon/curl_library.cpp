@@ -1,15 +1,23 @@
 #include "platform/posix/urlmon/curl_library.h"
 
+#include <cerrno>
+
 #include "platform/posix/kernel/shared_library.h"
 
 namespace vrk_posix {
 
 namespace {
 
+DWORD loadFailure = 0;
+
 const CurlLibrary* Load() {
-  // The two builds Debian ships share one interface; either will do.
+  // The two builds Debian ships share one interface; either will do. The first one's
+  // failure tells why: the second is usually not installed at all.
   void* library = OpenQuietly("libcurl.so.4");
-  if (library == nullptr) library = OpenQuietly("libcurl-gnutls.so.4");
+  if (library == nullptr) {
+    loadFailure = LoadFailure(errno);
+    library = OpenQuietly("libcurl-gnutls.so.4");
+  }
   if (library == nullptr) return nullptr;
   static CurlLibrary curl{};
   CURLcode (*globalInit)(long) = nullptr;
@@ -26,6 +34,7 @@ const CurlLibrary* Load() {
       !Resolve(library, "curl_multi_remove_handle", curl.multiRemoveHandle) ||
       !Resolve(library, "curl_multi_cleanup", curl.multiCleanup) ||
       globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
+    loadFailure = LoadFailure(0);
     ::dlclose(library);
     return nullptr;
   }
@@ -38,6 +47,11 @@ const CurlLibrary* Load() {
 const CurlLibrary* Curl() {
   static const CurlLibrary* const curl = Load();
   return curl;
+}
+
+DWORD CurlLoadFailure() {
+  Curl();
+  return loadFailure;
 }
 
 }  // namespace vrk_posix

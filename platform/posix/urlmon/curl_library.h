@@ -4,6 +4,8 @@
 
 #include <curl/curl.h>
 
+#include "platform/posix/win32_types.h"
+
 namespace vrk_posix {
 
 struct CurlLibrary {
@@ -22,7 +24,10 @@ struct CurlLibrary {
   CURLMcode (*multiCleanup)(CURLM*);
 };
 
-// The loaded and initialised library, or null when it is not installed. Loads it once.
+// The loaded and initialised library, or null when it is not installed or could not be
+// loaded. Loads it once.
 const CurlLibrary* Curl();
+// Why Curl() gave null, as a Win32 error: a missing library, or the limit that stopped it.
+DWORD CurlLoadFailure();
 
 }  // namespace vrk_posix

@@ -1,6 +1,9 @@
 #include "platform/posix/urlmon/transfer_watch.h"
 
+#include <sys/socket.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <string_view>
 
 namespace vrk_posix {
@@ -25,6 +28,16 @@ void TransferWatch::Attach(const CurlLibrary& curl, CURL* handle) {
   curl.easySetopt(handle, CURLOPT_XFERINFOFUNCTION, &OnProgress);
   curl.easySetopt(handle, CURLOPT_XFERINFODATA, this);
   curl.easySetopt(handle, CURLOPT_NOPROGRESS, 0L);
+  curl.easySetopt(handle, CURLOPT_OPENSOCKETFUNCTION, &OnOpenSocket);
+  curl.easySetopt(handle, CURLOPT_OPENSOCKETDATA, this);
+}
+
+curl_socket_t TransferWatch::OnOpenSocket(void* context, curlsocktype, curl_sockaddr* address) {
+  auto* watch = static_cast<TransferWatch*>(context);
+  const curl_socket_t made =
+      ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
+  if (made == CURL_SOCKET_BAD) watch->socketError_ = errno;
+  return made;
 }
 
 CURLcode TransferWatch::Perform(const CurlLibrary& curl, CURL* handle) {

@@ -31,11 +31,15 @@ class TransferWatch {
   bool HeadUnfinished() const noexcept { return headOpen_; }
   // The transfer was ended for going longer than the limit without a byte.
   bool Stalled() const noexcept { return stalled_; }
+  // errno of a socket that could not be made (a limit on descriptors or memory), or 0: the
+  // library tells that only as a connection that failed.
+  int SocketError() const noexcept { return socketError_; }
 
  private:
   static std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* watch);
   static int OnProgress(void* watch, curl_off_t downloadTotal, curl_off_t downloaded,
                         curl_off_t uploadTotal, curl_off_t uploaded);
+  static curl_socket_t OnOpenSocket(void* watch, curlsocktype purpose, curl_sockaddr* address);
   CURLcode Run(const CurlLibrary& curl, CURLM* multi);
 
   const std::chrono::milliseconds stallLimit_;
@@ -44,6 +48,7 @@ class TransferWatch {
   curl_off_t uploaded_ = 0;
   bool headOpen_ = false;
   bool stalled_ = false;
+  int socketError_ = 0;
 };
 
 }  // namespace vrk_posix

@@ -103,6 +103,9 @@ HRESULT Transfer(const CurlLibrary& curl, const std::string& url, ReplacementFil
 
   if (code == CURLE_WRITE_ERROR && file.Error() != 0) return FileErrorResult(file.Error());
   if (watch.Stalled()) return INET_E_CONNECTION_TIMEOUT;
+  if (code == CURLE_COULDNT_CONNECT && watch.SocketError() != 0) {
+    return FileErrorResult(watch.SocketError());
+  }
   // The library takes a head that the close cut after its status line for one without a body.
   if (code == CURLE_OK && watch.HeadUnfinished()) return INET_E_DOWNLOAD_FAILURE;
   return DownloadResult(code, httpStatus, tunnelStatus);
@@ -122,10 +125,6 @@ DownloadLimits CurrentDownloadLimits() {
 
 }  // namespace vrk_posix
 
-namespace {
-constexpr DWORD kErrorModuleNotFound = 126;
-}  // namespace
-
 HRESULT URLDownloadToFileA(LPUNKNOWN, LPCSTR url, LPCSTR fileName, DWORD,
                            LPBINDSTATUSCALLBACK) {
   if (url == nullptr || fileName == nullptr || *fileName == '\0') return E_INVALIDARG;
@@ -133,8 +132,8 @@ HRESULT URLDownloadToFileA(LPUNKNOWN, LPCSTR url, LPCSTR fileName, DWORD,
   const std::string fetch = vrk_posix::UrlToFetch(url, refused);
   if (FAILED(refused)) return refused;
   const vrk_posix::CurlLibrary* curl = vrk_posix::Curl();
-  // As Windows answers when its transfer library is missing.
-  if (curl == nullptr) return vrk::result_codes::FromWin32Error(kErrorModuleNotFound);
+  // As Windows answers when its transfer library is missing, or the limit that stopped it.
+  if (curl == nullptr) return vrk::result_codes::FromWin32Error(vrk_posix::CurlLoadFailure());
 
   vrk_posix::ReplacementFile file(vrk_posix::PosixPath(fileName));
   if (!file.IsOpen()) return vrk_posix::FileErrorResult(file.Error());
