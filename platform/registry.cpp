@@ -5,6 +5,7 @@
 
 #include "base/ascii.h"
 #include "framework/exceptions.h"
+#include "platform/system_message.h"
 
 namespace vrk {
 
@@ -20,18 +21,15 @@ namespace {
   throw ERegistryException(FormatText("Invalid data type for '%s'", {name}));
 }
 
-// A registry that could not be read is not one without the value: the system tells why.
-void ThrowUnreadable(LONG error) {
-  if (error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND) return;
-  char text[512];
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                static_cast<DWORD>(error), 0, text, sizeof text, nullptr);
-  if (length >= sizeof text) length = 0;
-  while (length > 0 && (static_cast<unsigned char>(text[length - 1]) <= ' ' || text[length - 1] == '.')) {
-    --length;
-  }
-  if (length == 0) return;
-  throw ERegistryException(Text(text, length));
+// A limit that kept the registry from being read (no descriptor or memory left) is no missing
+// value: the system's words for the limit tell what happened. Any other failure to open the
+// key reads as a missing value.
+void ThrowIfLimited(LONG error) {
+  const bool limit = error == ERROR_TOO_MANY_OPEN_FILES || error == ERROR_NOT_ENOUGH_MEMORY ||
+                     error == ERROR_OUTOFMEMORY;
+  if (!limit) return;
+  const Text text = SystemMessage(static_cast<DWORD>(error));
+  if (!text.IsEmpty()) throw ERegistryException(text);
 }
 
 }  // namespace
@@ -50,7 +48,7 @@ bool TRegistry::OpenKey(const Text& key, bool /*canCreate*/) {
 }
 
 int TRegistry::ReadInteger(const Text& name) {
-  if (currentKey_ == nullptr) ThrowUnreadable(openError_);
+  if (currentKey_ == nullptr) ThrowIfLimited(openError_);
   if (currentKey_ == nullptr || ascii::HasZeroByte(name.View())) FailedToGet(name);
   // Zeroed, so that a REG_DWORD stored with fewer than 4 bytes reads as those bytes only.
   BYTE data[4] = {};
@@ -66,7 +64,7 @@ int TRegistry::ReadInteger(const Text& name) {
 }
 
 Text TRegistry::ReadString(const Text& name) {
-  if (currentKey_ == nullptr) ThrowUnreadable(openError_);
+  if (currentKey_ == nullptr) ThrowIfLimited(openError_);
   if (currentKey_ == nullptr || ascii::HasZeroByte(name.View())) return Text();
   DWORD size = 0;
   if (RegQueryValueExA(currentKey_, name.c_str(), nullptr, nullptr, nullptr, &size) !=

@@ -22,12 +22,12 @@ class TRegistry {
   bool OpenKey(const Text& key, bool canCreate);
   // REG_DWORD only. ERegistryException "Failed to get data for '%s'" when the value is
   // missing, no key is open or the data is longer than 4 bytes; "Invalid data type for
-  // '%s'" for any other type. When the last OpenKey failed for another reason than a
-  // missing key (the registry could not be read), the system's text of that error.
+  // '%s'" for any other type. When the last OpenKey failed for want of descriptors or
+  // memory, the system's text of that limit.
   int ReadInteger(const Text& name);
   // REG_SZ or REG_EXPAND_SZ (not expanded), up to the first zero byte. A missing or
   // empty value gives the empty text; any other type "Invalid data type for '%s'"; after
-  // an OpenKey that failed as ReadInteger says, the system's text of its error.
+  // an OpenKey that failed for a limit, the system's text of that limit.
   Text ReadString(const Text& name);
   void CloseKey();
 

@@ -8,7 +8,6 @@ namespace {
 
 // Codes the emulated header does not name because nothing above this layer looks at them.
 constexpr DWORD kErrorInvalidFunction = 1;
-constexpr DWORD kErrorTooManyOpenFiles = 4;
 constexpr DWORD kErrorNotSameDevice = 17;
 constexpr DWORD kErrorWriteProtect = 19;
 constexpr DWORD kErrorNotReady = 21;
@@ -94,7 +93,7 @@ DWORD Win32ErrorFromErrno(int error) noexcept {
       return kErrorCantResolveFilename;
     case EMFILE:
     case ENFILE:
-      return kErrorTooManyOpenFiles;
+      return ERROR_TOO_MANY_OPEN_FILES;
     case EXDEV:
       return kErrorNotSameDevice;
     case EMLINK:
