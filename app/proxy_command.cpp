@@ -3,6 +3,8 @@
 #include "app/messages.h"
 #include "app/settings.h"
 #include "framework/exceptions.h"
+#include "platform/command_line.h"
+#include "platform/files.h"
 #include "platform/ini_file.h"
 #include "platform/registry.h"
 #include "platform/text_rules.h"
@@ -40,7 +42,15 @@ void TMain::RunProxyCommand() {
       }
     }
   }
-  TIniFile settingsFile(SettingsFileName());
+  const Text settingsName = SettingsFileName();
+  if (settingsName.IsEmpty()) {
+    // The program's own path could not be read: the box names the file the user would look
+    // for, beside the program as it was started.
+    const std::vector<Text> tokens = SplitCommandLine(GetCommandLineA());
+    const Text started = tokens.empty() || tokens[0].IsEmpty() ? Text("vrk") : tokens[0];
+    TIniFile::RaiseUnwritable(ChangeFileExt(started, ".ini"));
+  }
+  TIniFile settingsFile(settingsName);
   const Text host = Field(proxy, ':', 1);
   int port = 0;
   try {

@@ -79,8 +79,10 @@ void TIniFile::WriteInteger(const Text& section, const Text& key, int value) {
   WriteString(section, key, Text(std::to_string(value)));
 }
 
-void TIniFile::RaiseUnwritable() const {
-  throw EIniFileException(FormatText("Unable to write to %s", {fileName_}));
+void TIniFile::RaiseUnwritable() const { RaiseUnwritable(fileName_); }
+
+void TIniFile::RaiseUnwritable(const Text& fileName) {
+  throw EIniFileException(FormatText("Unable to write to %s", {fileName}));
 }
 
 void TIniFile::UpdateFile() {

@@ -36,6 +36,9 @@ class TIniFile {
   // Flushes the platform's cache; its result is not looked at.
   void UpdateFile();
 
+  // EIniFileException "Unable to write to %s" for `fileName`.
+  [[noreturn]] static void RaiseUnwritable(const Text& fileName);
+
  private:
   [[noreturn]] void RaiseUnwritable() const;
 

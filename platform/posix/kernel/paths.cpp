@@ -9,16 +9,69 @@
 #include <charconv>
 #include <climits>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <string_view>
 
 namespace vrk_posix {
+
+namespace {
+
+// Parts of a long folder name are opened one after another, each well within the limit.
+constexpr std::size_t kPart = PATH_MAX / 2;
+
+// A folder whose name is too long for a single call, opened a part at a time; -1 with errno.
+int OpenFolderInParts(const std::string& folder) {
+  int fd = ::open(folder[0] == '/' ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+  std::size_t at = 0;
+  while (fd >= 0 && at < folder.size()) {
+    std::size_t end = folder.size();
+    if (end - at > kPart) {
+      end = folder.rfind('/', at + kPart);
+      if (end == std::string::npos || end <= at) {
+        ::close(fd);
+        errno = ENAMETOOLONG;  // one folder's name alone is too long
+        return -1;
+      }
+    }
+    const std::string part = folder.substr(at, end - at);
+    at = end + 1;
+    if (part.empty()) continue;
+    const int next = ::openat(fd, part.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const int error = errno;
+    ::close(fd);
+    errno = error;
+    fd = next;
+  }
+  return fd;
+}
+
+// A name the system cannot take whole is reached through an open handle of its folder, by
+// the short name the process has for that handle. Each folder is opened once and stays open.
+std::string ThroughOpenFolder(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos || slash + 1 == path.size()) return path;
+  const std::string folder = path.substr(0, slash);
+  static std::mutex lock;
+  static std::map<std::string, int> opened;
+  std::lock_guard<std::mutex> guard(lock);
+  auto found = opened.find(folder);
+  if (found == opened.end()) {
+    const int fd = OpenFolderInParts(folder);
+    if (fd < 0) return path;  // the call fails on the whole name and tells why
+    found = opened.emplace(folder, fd).first;
+  }
+  return "/proc/self/fd/" + std::to_string(found->second) + path.substr(slash);
+}
+
+}  // namespace
 
 std::string PosixPath(const char* name) {
   std::string path = name ? name : "";
   for (char& c : path) {
     if (c == '\\') c = '/';
   }
-  return path;
+  return path.size() < PATH_MAX ? path : ThroughOpenFolder(path);
 }
 
 std::string FolderOf(const std::string& path) {

@@ -5,7 +5,8 @@
 
 namespace vrk_posix {
 
-// "\" is a folder separator just like "/"; a null name gives the empty name.
+// "\" is a folder separator just like "/"; a null name gives the empty name. A name too long
+// for the system (PATH_MAX and more) becomes a short one through an open handle of its folder.
 std::string PosixPath(const char* name);
 
 // The folder part of a POSIX name: "." for a bare name, "/" for a name in the root.

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/posix/kernel/errno_map.h"
+#include "platform/posix/kernel/paths.h"
 #include "platform/posix/kernel/process_arguments.h"
 #include "platform/posix/win32.h"
 
@@ -110,7 +111,7 @@ std::string BuildCommandLine() {
 }
 
 // The name this program was started by, made whole against the folder it started in; empty
-// where only /proc can tell: a link, a "..", a name that no longer is a plain file.
+// where only /proc can tell: a link, a name that no longer is a plain file.
 std::string StartName() {
   const char* started = reinterpret_cast<const char*>(getauxval(AT_EXECFN));
   if (started == nullptr || *started == '\0') return {};
@@ -123,17 +124,29 @@ std::string StartName() {
     if (path == "/") path.clear();
   }
   std::string_view rest(started);
+  bool climbs = false;
   while (!rest.empty()) {
     const std::size_t slash = rest.find('/');
     const std::string_view part = rest.substr(0, slash);
     rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
     if (part.empty() || part == ".") continue;
-    if (part == "..") return {};  // through a linked folder it would lead elsewhere
+    // Kept as it is: the system takes a ".." after a linked folder to that folder's parent,
+    // as it did when it started the program, where dropping it with the name before would not.
+    climbs = climbs || part == "..";
     path += '/';
     path += part;
   }
   struct stat info;
-  if (path.empty() || ::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+  if (path.empty() || ::lstat(vrk_posix::PosixPath(path.c_str()).c_str(), &info) != 0 ||
+      !S_ISREG(info.st_mode)) {
+    return {};
+  }
+  // A name that climbs is taken only once it proves to be the program itself.
+  struct stat program;
+  if (climbs && (::stat("/proc/self/exe", &program) != 0 || program.st_ino != info.st_ino ||
+                 program.st_dev != info.st_dev)) {
+    return {};
+  }
   return path;
 }
 
