@@ -59,17 +59,31 @@ std::string ClipboardNow(const std::string& display) {
   return text;
 }
 
-TEST(ClipboardRace, TheTextIsThereWhenTheToolEnds) {
-  OwnXDisplay own;
-  const std::string display = own.Name().empty() ? "" : "DISPLAY=" + own.Name();
-  if (display.empty() || std::system("command -v xclip >/dev/null 2>&1") != 0) {
-    GTEST_SKIP() << "needs Xvfb and xclip (scripts/install-deps.sh)";
+// Every run copies a text of its own, so a clipboard read too early shows the one before.
+class ClipboardRace : public ::testing::Test {
+ protected:
+  ClipboardRace()
+      : display(own_.Name().empty() ? "" : "DISPLAY=" + own_.Name()),
+        server(ConnectionPlan::Http([](const HttpRequest& request) {
+          return HttpResponse::Text(200, "text " + request.target);
+        })) {}
+
+  void SetUp() override {
+    if (display.empty() || std::system("command -v xclip >/dev/null 2>&1") != 0) {
+      GTEST_SKIP() << "needs Xvfb and xclip (scripts/install-deps.sh)";
+    }
   }
-  // Every run copies a text of its own, so a clipboard read too early shows the one before.
-  ScriptedServer server(ConnectionPlan::Http([](const HttpRequest& request) {
-    return HttpResponse::Text(200, "text " + request.target);
-  }));
+
+ private:
+  OwnXDisplay own_;
+
+ protected:
+  const std::string display;
+  ScriptedServer server;
   ToolFolder folder;
+};
+
+TEST_F(ClipboardRace, TheTextIsThereWhenTheToolEnds) {
   CpuLoad load;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(25);
   int runs = 0;
@@ -88,16 +102,7 @@ TEST(ClipboardRace, TheTextIsThereWhenTheToolEnds) {
 // Runs at once: each copy's holder takes the place of the one before, while the readers of the
 // runs beside it ask holders that are just losing the clipboard. None may leave it without an
 // owner: when the last run has ended, it holds the text of one of them.
-TEST(ClipboardRace, RunsAtOnceLeaveTheTextOfOneOfThem) {
-  OwnXDisplay own;
-  const std::string display = own.Name().empty() ? "" : "DISPLAY=" + own.Name();
-  if (display.empty() || std::system("command -v xclip >/dev/null 2>&1") != 0) {
-    GTEST_SKIP() << "needs Xvfb and xclip (scripts/install-deps.sh)";
-  }
-  ScriptedServer server(ConnectionPlan::Http([](const HttpRequest& request) {
-    return HttpResponse::Text(200, "text " + request.target);
-  }));
-  ToolFolder folder;
+TEST_F(ClipboardRace, RunsAtOnceLeaveTheTextOfOneOfThem) {
   CpuLoad load;  // slow holders leave more readers waiting
   constexpr int kRuns = 32;
   std::vector<std::string> failures;
