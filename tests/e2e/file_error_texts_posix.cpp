@@ -70,9 +70,14 @@ TEST(FileErrorTexts, TooFewDescriptorsAreToldAsTheFileThatCannotBeOpened) {
   const std::pair<std::string, std::string> commands[] = {
       {vrk + " " + server.Url("/tool.dat") + " x tool.dat", Box("Chyba připojení", "The system cannot open the file")},
       {vrk + " proxy", Box("VRK", "The system cannot open the file.")}};
+  // Fewer still, and the socket component cannot even start: its own failure, told as such.
+  const std::string noSockets = Box("VRK", "Initializaton of windows sockets failed.");
   for (const auto& [command, box] : commands) {
-    for (int limit = 5; limit <= 8; ++limit) {
-      ChildOptions options = Arguments({"-c", "ulimit -n " + std::to_string(limit) + "; exec " + command});
+    int told = 0;
+    for (int limit = 4; limit <= 8; ++limit) {
+      // What the test runner left open is closed first, so that every limit means the same.
+      ChildOptions options = Arguments({"-c", "for d in 3 4 5 6 7 8 9; do eval \"exec $d>&-\"; done; ulimit -n " +
+                                                  std::to_string(limit) + "; exec " + command});
       options.workDir = folder.Inside("");
       options.environment = {"no_proxy=127.0.0.1", "LC_ALL=C.UTF-8",
                              "VRK_REGISTRY=" + folder.Inside("registry.reg")};
@@ -83,9 +88,11 @@ TEST(FileErrorTexts, TooFewDescriptorsAreToldAsTheFileThatCannotBeOpened) {
       std::string out, err;
       ASSERT_TRUE(shell.ReadToEnd(out, err, std::chrono::seconds(20)));
       // Enough descriptors for the step: it succeeds.
-      if (err.empty()) continue;
+      if (err.empty() || err == noSockets) continue;
       EXPECT_EQ(err, box) << command << " under " << limit;
+      ++told;
     }
+    EXPECT_GT(told, 0) << command << ": no limit reached the step";
   }
   EXPECT_FALSE(folder.Exists("vrk.ini.old"));
 }
