@@ -11,6 +11,17 @@
 namespace vrk_test {
 namespace {
 
+// What the tool wrote on its error stream, less the sanitizers' runtime's note that it could
+// not read the program's name this deep either.
+std::string ToolErrors(const ToolFolder& folder, const std::string& name) {
+  std::string errors = folder.Get(name);
+  if (errors.starts_with("==")) {
+    const std::size_t end = errors.find('\n');
+    if (errors.find("reading executable name failed") < end) errors.erase(0, end + 1);
+  }
+  return errors;
+}
+
 TEST(DeeperThanAPath, SettingsAreReadAndWrittenBesideTheTool) {
   ToolFolder folder;
   InternetSettings registry(folder);
@@ -35,13 +46,13 @@ TEST(DeeperThanAPath, SettingsAreReadAndWrittenBesideTheTool) {
   ASSERT_EQ(std::system(("bash '" + folder.Inside("deep.sh") + "'").c_str()), 0);
 
   // Read: the URL setting turns the warning for a run without parameters into the second one.
-  EXPECT_EQ(folder.Get("first.err"),
+  EXPECT_EQ(ToolErrors(folder, "first.err"),
             Box("Upozornění",
                 "Program VRK prosím spouštějte s minimálně jedním parametrem, kterým by měla být "
                 "přesná internetová adresa (URL) požadovaného textového souboru."));
-  EXPECT_EQ(folder.Get("proxy.err"), "");
+  EXPECT_EQ(ToolErrors(folder, "proxy.err"), "");
   EXPECT_EQ(folder.Get("settings"), "[Main]\r\nURL=x\r\nIP=10.0.0.1\r\nPort=3128\r\n");
-  EXPECT_EQ(folder.Get("link.err"), Box("VRK", "Unable to write to ./link.ini."));
+  EXPECT_EQ(ToolErrors(folder, "link.err"), Box("VRK", "Unable to write to ./link.ini."));
 }
 
 }  // namespace
