@@ -107,17 +107,14 @@ TEST_F(ClipboardRace, RunsAtOnceLeaveTheTextOfOneOfThem) {
   constexpr int kRuns = 32;
   std::vector<std::string> failures;
   for (int round = 0; round < 12; ++round) {
-    std::vector<RunResult> results(kRuns);
+    std::vector<std::vector<std::string>> argumentLists;
     std::vector<std::string> texts;
-    std::vector<std::thread> runs;
     for (int i = 0; i < kRuns; ++i) {
       const std::string target = "/" + std::to_string(round) + "-" + std::to_string(i);
       texts.push_back("text " + target);
-      runs.emplace_back([&, i, target] {
-        results[i] = folder.Run({server.Url(target), "x"}, "", {display});
-      });
+      argumentLists.push_back({server.Url(target), "x"});
     }
-    for (std::thread& run : runs) run.join();
+    const std::vector<RunResult> results = folder.RunAtOnce(argumentLists, {display});
     for (const RunResult& result : results) ASSERT_EQ(result.out + result.err, "") << "round " << round;
     const std::string held = ClipboardNow(display);
     if (std::find(texts.begin(), texts.end(), held) == texts.end()) {

@@ -9,7 +9,6 @@
 #include <ostream>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tools/scripted_server/scripted_server.h"
@@ -61,16 +60,13 @@ TEST_P(RunsAtOnce, EveryRunSucceedsAndTheUsersFileIsKept) {
     const bool program = std::string(c.target).ends_with(".exe");
     if (program) ::chmod(target.c_str(), 0755);
 #endif
-    std::vector<RunResult> results(kRuns);
-    std::vector<std::thread> runs;
+    std::vector<std::vector<std::string>> argumentLists;
     for (int i = 0; i < kRuns; ++i) {
-      std::vector<std::string> arguments{server_.Url("/" + std::to_string(i) + "/" + c.resource)};
-      arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
-      runs.emplace_back([&, i, arguments] {
-        results[i] = folder.Run(arguments, "", {"no_proxy=127.0.0.1", "NO_PROXY=127.0.0.1"}, 120);
-      });
+      argumentLists.push_back({server_.Url("/" + std::to_string(i) + "/" + c.resource)});
+      argumentLists.back().insert(argumentLists.back().end(), c.arguments.begin(), c.arguments.end());
     }
-    for (std::thread& run : runs) run.join();
+    const std::vector<RunResult> results =
+        folder.RunAtOnce(argumentLists, {"no_proxy=127.0.0.1", "NO_PROXY=127.0.0.1"});
     for (int i = 0; i < kRuns; ++i) {
       EXPECT_FALSE(results[i].timedOut) << "round " << round << ", run " << i;
       EXPECT_EQ(results[i].err + results[i].out, "") << "round " << round << ", run " << i;

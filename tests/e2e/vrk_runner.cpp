@@ -2,6 +2,7 @@
 #include "vrk_runner.h"
 
 #include <filesystem>
+#include <thread>
 
 #include "tests/support/host.h"
 
@@ -42,6 +43,18 @@ RunResult ToolFolder::Run(const std::vector<std::string>& arguments, const std::
   options.workDir = workDir.empty() ? Path().string() : workDir;
   options.environment = environment;
   return Start(Inside(BesideTheTool(ExecutableName())), options, timeoutSeconds);
+}
+
+std::vector<RunResult> ToolFolder::RunAtOnce(const std::vector<std::vector<std::string>>& argumentLists,
+                                             const std::vector<std::string>& environment,
+                                             int timeoutSeconds) const {
+  std::vector<RunResult> results(argumentLists.size());
+  std::vector<std::thread> runs;
+  for (std::size_t i = 0; i < argumentLists.size(); ++i) {
+    runs.emplace_back([&, i] { results[i] = Run(argumentLists[i], "", environment, timeoutSeconds); });
+  }
+  for (std::thread& run : runs) run.join();
+  return results;
 }
 
 RunResult ToolFolder::RunNamed(const std::string& programName, const std::vector<std::string>& arguments,

@@ -44,6 +44,10 @@ class ToolFolder : public ScratchFolder {
   // with extra "NAME=value" environment entries; ended after `timeoutSeconds`.
   RunResult Run(const std::vector<std::string>& arguments, const std::string& workDir = "",
                 const std::vector<std::string>& environment = {}, int timeoutSeconds = 20) const;
+  // Every argument list run at once, as batch files start the tool; results in the same order.
+  std::vector<RunResult> RunAtOnce(const std::vector<std::vector<std::string>>& argumentLists,
+                                   const std::vector<std::string>& environment = {},
+                                   int timeoutSeconds = 120) const;
   // As Run, with `programName` handed over as the program's name (token 0).
   RunResult RunNamed(const std::string& programName, const std::vector<std::string>& arguments,
                      const std::vector<std::string>& environment = {}) const;
